@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "kivo/element.hpp"
+#include "kivo/stress/error.hpp"
+#include "kivo/stress/operation.hpp"
+
+namespace kivo::stress::checks {
+
+/// Values of attribute `name` that occur on two or more elements.
+std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name);
+/// Fails when `after` has duplicates of `name` that `before` did not have.
+Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
+                                             std::string_view name);
+/// Fails unless XmlState/ScreenSetup/screens holds at least one element.
+Result<void> ensure_required_structure(const Element& root);
+/// Writes, re-parses and checks the preset; returns the validation messages.
+Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& root);
+/// SipHash-1-3 fingerprint of a trace as 16 lower-case hex digits.
+std::string trace_hash(const std::vector<OperationTraceItem>& items);
+
+}  // namespace kivo::stress::checks

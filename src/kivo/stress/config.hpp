@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "kivo/stress/error.hpp"
+
+namespace kivo::stress {
+
+/// One of the three run profiles: fast, balanced, deep.
+class StressProfile {
+ public:
+  enum Value : std::uint8_t { Fast = 0, Balanced = 1, Deep = 2 };
+
+  constexpr StressProfile(Value value) : value_(value) {}
+  /// Parses "fast", "balanced" or "deep" in any ASCII letter case.
+  static Result<StressProfile> from_str(std::string_view text);
+  /// "fast", "balanced" or "deep".
+  std::string_view name() const;
+  constexpr Value value() const { return value_; }
+
+  friend bool operator==(StressProfile, StressProfile) = default;
+
+ private:
+  Value value_;
+};
+
+/// A complete, validated configuration of a run or a replay.
+struct StressConfig {
+  StressProfile profile = StressProfile::Fast;
+  std::uint64_t seed = 0;
+  std::filesystem::path template_path;
+  std::uint64_t docs = 0;
+  std::uint64_t pairs = 0;
+  std::uint64_t ops_per_pair = 0;
+  double invalid_rate = 0;
+  std::filesystem::path out_dir;
+  std::optional<std::filesystem::path> replay;
+  bool minimize = false;
+};
+
+/// The part of a configuration stored in a failure case.
+struct StressConfigSnapshot {
+  StressProfile profile = StressProfile::Fast;
+  std::uint64_t seed = 0;
+  std::string template_path;
+  std::uint64_t docs = 0;
+  std::uint64_t pairs = 0;
+  std::uint64_t ops_per_pair = 0;
+  double invalid_rate = 0;
+  std::string out_dir;
+
+  friend bool operator==(const StressConfigSnapshot&, const StressConfigSnapshot&) = default;
+};
+
+/// Absolute path of the program's `app/` directory, fixed at build time.
+std::string_view project_dir();
+/// The defaults of `profile`.
+StressConfig default_for_profile(StressProfile profile);
+/// The configuration described by `args` (program name removed).
+Result<StressConfig> from_args(std::span<const std::string> args);
+/// The element after the flag at `position`, or "Missing value for <flag>".
+Result<std::string> next_value(std::span<const std::string> args, std::size_t position,
+                               std::string_view flag);
+/// `text` made absolute against the working directory (nothing resolved).
+std::filesystem::path normalize_path(std::string_view text);
+/// The snapshot of `config`.
+StressConfigSnapshot to_snapshot(const StressConfig& config);
+
+}  // namespace kivo::stress

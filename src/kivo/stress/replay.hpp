@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "kivo/element.hpp"
+#include "kivo/stress/error.hpp"
+#include "kivo/stress/operation.hpp"
+
+namespace kivo::stress::replay {
+
+/// True for outcome texts beginning with "panic:" or "invariant:".
+bool is_fault(std::string_view outcome);
+/// Whether `outcome` satisfies `expected` (a fault never does).
+bool satisfies(std::string_view outcome, const ExpectedOutcome& expected);
+/// Runs `operation` under the fault guard and the invariants; returns the outcome text.
+std::string execute_with_invariants(const Element& source, Element& target,
+                                    const StressOperation& operation);
+
+/// A reproduced failure.
+struct ReplayResult {
+  bool reproduced = false;
+  std::uint64_t step = 0;
+  std::uint64_t compared_steps = 0;
+  std::string message;
+};
+
+/// Re-executes the case at `case_path` and demands the recorded failure.
+Result<ReplayResult> replay_case(const std::filesystem::path& case_path);
+
+}  // namespace kivo::stress::replay
