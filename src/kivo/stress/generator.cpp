@@ -38,6 +38,12 @@ std::optional<Error> refuse_impossible_count(const Element& template_root, std::
                                                      " bytes of memory"});
 }
 
+// Heap bytes of a string: none while it fits the inline buffer, so the total stays a lower bound.
+std::uint64_t heap_bytes(const std::string& text) {
+  static const std::size_t inline_capacity = std::string().capacity();
+  return text.size() > inline_capacity ? text.size() + 1 : 0;
+}
+
 GeneratedDoc generate_one(const Element& template_root, std::uint64_t index, Rng& rng, double p,
                           double bias) {
   GeneratedDoc generated{template_root, doc_name(index), false};
@@ -56,11 +62,9 @@ std::string doc_name(std::uint64_t index) {
 }
 
 std::uint64_t tree_footprint(const Element& root) {
-  // Strings are counted by their length only, so short names held inline count less than
-  // they take: the result stays a lower bound.
-  std::uint64_t bytes = sizeof(XMLNode) + root.name.size();
+  std::uint64_t bytes = sizeof(XMLNode) + heap_bytes(root.name);
   for (const auto& [name, value] : root.attributes) {
-    bytes += sizeof(Attributes::Entry) + name.size() + value.size();
+    bytes += sizeof(Attributes::Entry) + heap_bytes(name) + heap_bytes(value);
   }
   for (const auto& node : root.children) {
     const Element* child = node.as_element();

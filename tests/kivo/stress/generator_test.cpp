@@ -139,12 +139,16 @@ TEST(GenerateDocs, RefusesCountsThatCannotFitInMemoryAtOnce) {
       "one sequence can hold");
 }
 
-TEST(TreeFootprint, CountsEveryNodeAttributeAndText) {
+TEST(TreeFootprint, CountsNodeSlotsAttributesAndOnlyHeapHeldText) {
+  using Entry = kivo::Attributes::Entry;
+  const std::string long_value(40, 'v');
   const auto small = parse_doc(R"(<a x="1"/>)");
+  const auto long_text = parse_doc("<a x=\"" + long_value + "\"/>");
   const auto larger = parse_doc(R"(<a x="1"><b y="22">text</b><!-- c --></a>)");
-  EXPECT_GE(generator::tree_footprint(small), sizeof(kivo::XMLNode) + 3);
-  EXPECT_GE(generator::tree_footprint(larger),
-            generator::tree_footprint(small) + 3 * sizeof(kivo::XMLNode) + 4);
+  const std::uint64_t base = sizeof(kivo::XMLNode) + sizeof(Entry);
+  EXPECT_EQ(generator::tree_footprint(small), base);
+  EXPECT_EQ(generator::tree_footprint(long_text), base + long_value.size() + 1);
+  EXPECT_EQ(generator::tree_footprint(larger), base + 3 * sizeof(kivo::XMLNode) + sizeof(Entry));
 }
 
 TEST(GenerateDocs, ThousandDocumentsOfTheBundledTemplateSurviveTheRoundTrip) {
