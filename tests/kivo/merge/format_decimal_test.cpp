@@ -13,6 +13,8 @@ struct DecimalCase {
   std::string text;
 };
 
+void PrintTo(const DecimalCase& c, std::ostream* out) { *out << c.text; }
+
 class FormatDecimal : public ::testing::TestWithParam<DecimalCase> {};
 
 TEST_P(FormatDecimal, WritesSixRoundedDigitsWithoutTrailingZeros) {

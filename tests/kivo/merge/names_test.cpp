@@ -17,6 +17,8 @@ struct ConflictCase {
   std::string expected;
 };
 
+void PrintTo(const ConflictCase& c, std::ostream* out) { *out << c.base << " -> " << c.expected; }
+
 class ResolveNameConflict : public ::testing::TestWithParam<ConflictCase> {};
 
 TEST_P(ResolveNameConflict, PicksFirstFreeCandidate) {

@@ -49,6 +49,10 @@ struct StartCase {
   std::string first_new_id;
 };
 
+void PrintTo(const StartCase& c, std::ostream* out) {
+  *out << c.target_ids.size() << " target ids -> " << c.first_new_id;
+}
+
 class RemapCounterStart : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(RemapCounterStart, FirstNewUniqueId) {
