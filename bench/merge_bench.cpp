@@ -104,4 +104,3 @@ BENCHMARK(BM_RemapScreenIntoGrownTarget)->RangeMultiplier(4)->Range(1, 256)->Com
 
 }  // namespace
 
-// The executable's main() comes from BENCHMARK_MAIN in xml_roundtrip_bench.cpp (one kivo_bench).

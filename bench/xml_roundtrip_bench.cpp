@@ -49,4 +49,3 @@ BENCHMARK(BM_WritePreset)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
