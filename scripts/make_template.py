@@ -262,8 +262,8 @@ def slice_mask_points(rng, x, y, w, h, count):
     return points
 
 
-def make_slice(ids, rng, spec):
-    name, aspect, size, origin, out_origin, mask_kind = spec
+def make_slice(ids, rng, layout):
+    name, aspect, size, origin, out_origin, mask_kind = layout
     aw, ah = ASPECTS[aspect]
     w = size
     h = round(size * ah / aw * 2) / 2
@@ -540,8 +540,8 @@ def make_layers(ids, rng, slices, masks, comment=None):
     if comment:
         layers.add(Comment(comment))
     sizes = []
-    for spec in slices:
-        el, wh = make_slice(ids, rng, spec)
+    for layout in slices:
+        el, wh = make_slice(ids, rng, layout)
         layers.add(el)
         sizes.append(wh)
     for name, x, y, w, h, mode in masks:
@@ -549,20 +549,20 @@ def make_layers(ids, rng, slices, masks, comment=None):
     return layers, sizes
 
 
-def make_screen(ids, rng, spec, index):
-    width, height = spec["size"]
-    screen = El("Screen", [("uniqueId", ids.unique_id()), ("name", spec["name"])])
-    screen.add(screen_params(spec["name"], width, height, rng))
+def make_screen(ids, rng, layout, index):
+    width, height = layout["size"]
+    screen = El("Screen", [("uniqueId", ids.unique_id()), ("name", layout["name"])])
+    screen.add(screen_params(layout["name"], width, height, rng))
     screen.add(screen_output_group(width, height))
     screen.add(guides(width, height))
     comment = "Masks follow the slices they trim" if index == 0 else None
-    layers, sizes = make_layers(ids, rng, spec["slices"], spec["masks"], comment)
+    layers, sizes = make_layers(ids, rng, layout["slices"], layout["masks"], comment)
     screen.add(layers)
     out = screen.add(El("OutputDevice"))
-    if spec["device"] == "virtual":
-        out.add(virtual_device(ids, spec["name"], width, height))
+    if layout["device"] == "virtual":
+        out.add(virtual_device(ids, layout["name"], width, height))
     else:
-        out.add(dmx_device(ids, spec["name"], 4, 12))
+        out.add(dmx_device(ids, layout["name"], 4, 12))
     return screen, sizes
 
 
@@ -615,10 +615,10 @@ def build():
     setup = root.add(El("ScreenSetup", [("name", "ScreenSetup")]))
     screens = setup.add(El("screens"))
     slice_sizes = []
-    for index, spec in enumerate(SCREENS):
+    for index, layout in enumerate(SCREENS):
         if index == 4:
             screens.add(Comment("Front-of-house displays"))
-        screen, sizes = make_screen(ids, rng, spec, index)
+        screen, sizes = make_screen(ids, rng, layout, index)
         screens.add(screen)
         slice_sizes += sizes
     dmx, sizes = make_dmx_screen(ids, rng)
