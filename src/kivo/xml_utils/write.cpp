@@ -1,0 +1,313 @@
+// The system's own emitter of the fixed XML text form.
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "kivo/xml_utils.hpp"
+#include "kivo/xml_utils/xml_text.hpp"
+
+namespace kivo::xml_utils {
+namespace {
+
+using detail::append_escaped_attribute;
+using detail::append_escaped_text;
+using detail::append_normalized_line_ends;
+using detail::is_ncname;
+using detail::is_xml_text;
+
+constexpr std::string_view kXmlUri = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlnsUri = "http://www.w3.org/2000/xmlns/";
+
+bool contains(std::string_view text, std::string_view part) {
+  return text.find(part) != std::string_view::npos;
+}
+
+bool is_xml_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Bindings declared in the text written so far; an empty URI undeclares the default namespace.
+class NamespaceScope {
+ public:
+  std::size_t mark() const { return bindings_.size(); }
+  void restore(std::size_t mark) { bindings_.resize(mark); }
+
+  /// The URI bound to `prefix` in the written text, or nullptr.
+  const std::string_view* lookup(std::string_view prefix) const {
+    static constexpr std::string_view xml_uri = kXmlUri;
+    if (prefix == "xml") return &xml_uri;
+    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
+      if (it->first == prefix) return it->second.empty() ? nullptr : &it->second;
+    }
+    return nullptr;
+  }
+
+  bool is_bound_to(std::string_view prefix, std::string_view uri) const {
+    const auto* bound = lookup(prefix);
+    return bound ? *bound == uri : uri.empty();
+  }
+
+  /// True when a declaration of `prefix` as `uri` may be written.
+  static bool declarable(std::string_view prefix, std::string_view uri) {
+    if (prefix == "xml" || prefix == "xmlns" || uri == kXmlUri || uri == kXmlnsUri) return false;
+    if (prefix.empty()) return true;
+    return !uri.empty() && is_ncname(prefix);
+  }
+
+  void bind(std::string_view prefix, std::string_view uri) { bindings_.emplace_back(prefix, uri); }
+
+ private:
+  std::vector<std::pair<std::string_view, std::string_view>> bindings_;
+};
+
+class Emitter {
+ public:
+  Emitter(std::string& out, const WriterConfig& config) : out_(out), config_(config) {}
+
+  std::expected<void, WriteError> document(const Element& root) {
+    if (config_.write_declaration) {
+      out_ += R"(<?xml version="1.0" encoding="UTF-8"?>)";
+      if (config_.perform_indent) out_ += config_.line_separator;
+    }
+    element(root, 0);
+    if (error_) return std::unexpected(std::move(*error_));
+    return {};
+  }
+
+ private:
+  void fail(std::string description) {
+    if (!error_) error_ = WriteError{std::move(description)};
+  }
+
+  void line_break(std::size_t depth) {
+    if (!config_.perform_indent) return;
+    out_ += config_.line_separator;
+    for (std::size_t i = 0; i < depth; ++i) out_ += config_.indent_string;
+  }
+
+  void element(const Element& element, std::size_t depth) {
+    if (error_) return;
+    if (!is_ncname(element.name)) {
+      fail("Element name \"" + element.name + "\" is not a valid XML name");
+      return;
+    }
+    const std::size_t scope_mark = scope_.mark();
+    std::vector<std::pair<std::string_view, std::string_view>> declarations;
+    std::string_view prefix = name_prefix(element, declarations);
+    out_ += '<';
+    qualified_name(prefix, element.name);
+    for (const auto& [decl_prefix, uri] : declarations) {
+      out_ += decl_prefix.empty() ? " xmlns" : " xmlns:";
+      out_ += decl_prefix;
+      attribute_value(uri);
+    }
+    for (const auto& [name, value] : element.attributes) attribute(name, value);
+    if (element.children.empty()) {
+      empty_element_end(prefix, element.name);
+    } else {
+      out_ += '>';
+      children(element, depth);
+      out_ += "</";
+      qualified_name(prefix, element.name);
+      out_ += '>';
+    }
+    scope_.restore(scope_mark);
+  }
+
+  void declare(std::string_view prefix, std::string_view uri,
+               std::vector<std::pair<std::string_view, std::string_view>>& declarations) {
+    if (scope_.is_bound_to(prefix, uri)) return;
+    scope_.bind(prefix, uri);
+    for (auto& declaration : declarations) {
+      if (declaration.first == prefix) {
+        declaration.second = uri;
+        return;
+      }
+    }
+    declarations.emplace_back(prefix, uri);
+  }
+
+  // Declares what the element needs and returns the prefix to write ("" for none).
+  std::string_view name_prefix(
+      const Element& element,
+      std::vector<std::pair<std::string_view, std::string_view>>& declarations) {
+    if (element.namespaces) {
+      for (const auto& [prefix, uri] : *element.namespaces) {
+        if (NamespaceScope::declarable(prefix, uri)) declare(prefix, uri, declarations);
+      }
+    }
+    // A recorded scope without a default namespace undeclares an inherited one.
+    if (!element.namespaces || !element.namespaces->contains("")) declare("", "", declarations);
+
+    std::string_view uri =
+        element.namespace_uri ? std::string_view(*element.namespace_uri) : std::string_view();
+    if (element.prefix && !element.prefix->empty()) {
+      std::string_view prefix = *element.prefix;
+      if (!uri.empty() && NamespaceScope::declarable(prefix, uri)) {
+        declare(prefix, uri, declarations);
+        return prefix;
+      }
+      if (scope_.lookup(prefix) != nullptr) return prefix;
+    }
+    // Written without prefix: the default namespace must be the element's own (or none).
+    if (!NamespaceScope::declarable("", uri)) uri = {};
+    declare("", uri, declarations);
+    return {};
+  }
+
+  void qualified_name(std::string_view prefix, const std::string& name) {
+    if (!prefix.empty()) {
+      out_ += prefix;
+      out_ += ':';
+    }
+    out_ += name;
+  }
+
+  void attribute(const std::string& name, const std::string& value) {
+    if (!is_ncname(name) || name == "xmlns") {
+      fail("Attribute name \"" + name + "\" is not a valid XML name");
+      return;
+    }
+    out_ += ' ';
+    out_ += name;
+    attribute_value(value);
+  }
+
+  void attribute_value(std::string_view value) {
+    if (!is_xml_text(value)) fail("Attribute value holds a character XML 1.0 cannot represent");
+    out_ += "=\"";
+    if (config_.perform_escaping) {
+      append_escaped_attribute(out_, value);
+    } else {
+      out_ += value;
+    }
+    out_ += '"';
+  }
+
+  void empty_element_end(std::string_view prefix, const std::string& name) {
+    if (!config_.normalize_empty_elements) {
+      out_ += "></";
+      qualified_name(prefix, name);
+      out_ += '>';
+      return;
+    }
+    out_ += config_.pad_self_closing ? " />" : "/>";
+  }
+
+  // Markup starts on its own indented line unless it follows text directly.
+  void children(const Element& element, std::size_t depth) {
+    bool after_text = false;
+    for (const auto& child : element.children) {
+      if (error_) return;
+      const bool is_text =
+          std::holds_alternative<Text>(child.value) || std::holds_alternative<CData>(child.value);
+      if (!is_text && !after_text) line_break(depth + 1);
+      node(child, depth + 1);
+      after_text = is_text;
+    }
+    if (!after_text) line_break(depth);
+  }
+
+  void node(const XMLNode& node, std::size_t depth) {
+    std::visit(
+        [&](const auto& payload) {
+          using T = std::decay_t<decltype(payload)>;
+          if constexpr (std::is_same_v<T, Element>) {
+            element(payload, depth);
+          } else if constexpr (std::is_same_v<T, Text>) {
+            text(payload.text);
+          } else if constexpr (std::is_same_v<T, CData>) {
+            cdata(payload.text);
+          } else if constexpr (std::is_same_v<T, Comment>) {
+            comment(payload.text);
+          } else {
+            processing_instruction(payload);
+          }
+        },
+        node.value);
+  }
+
+  void text(std::string_view text) {
+    if (!is_xml_text(text)) fail("Text holds a character XML 1.0 cannot represent");
+    if (config_.perform_escaping) {
+      append_escaped_text(out_, text);
+    } else {
+      out_ += text;
+    }
+  }
+
+  // A carriage return cannot survive inside CDATA (readers turn it into a line feed),
+  // so such a section is written as escaped character data instead.
+  void cdata(std::string_view content) {
+    if (config_.cdata_to_characters || (config_.perform_escaping && contains(content, "\r"))) {
+      text(content);
+      return;
+    }
+    if (!is_xml_text(content)) fail("CDATA holds a character XML 1.0 cannot represent");
+    out_ += "<![CDATA[";
+    for (std::size_t end; (end = content.find("]]>")) != std::string_view::npos;) {
+      out_ += content.substr(0, end);
+      out_ += "]]]]><![CDATA[>";
+      content.remove_prefix(end + 3);
+    }
+    out_ += content;
+    out_ += "]]>";
+  }
+
+  void comment(std::string_view content) {
+    if (!is_xml_text(content) || contains(content, "--")) {
+      fail("Comment text cannot be written as an XML comment");
+      return;
+    }
+    const bool pad_front =
+        config_.autopad_comments && (content.empty() || !is_xml_space(content.front()));
+    const bool pad_back =
+        config_.autopad_comments && (content.empty() || !is_xml_space(content.back()));
+    out_ += pad_front ? "<!-- " : "<!--";
+    append_normalized_line_ends(out_, content);
+    out_ += pad_back ? " -->" : "-->";
+  }
+
+  void processing_instruction(const ProcessingInstruction& pi) {
+    const std::string_view data = pi.data ? std::string_view(*pi.data) : std::string_view();
+    const bool reserved = pi.target.size() == 3 && (pi.target[0] | 0x20) == 'x' &&
+                          (pi.target[1] | 0x20) == 'm' && (pi.target[2] | 0x20) == 'l';
+    if (!is_ncname(pi.target) || reserved || !is_xml_text(data) || contains(data, "?>")) {
+      fail("Processing instruction \"" + pi.target + "\" cannot be written");
+      return;
+    }
+    out_ += "<?";
+    out_ += pi.target;
+    if (!data.empty()) {
+      out_ += ' ';
+      append_normalized_line_ends(out_, data);
+    }
+    out_ += "?>";
+  }
+
+  std::string& out_;
+  const WriterConfig& config_;
+  NamespaceScope scope_;
+  std::optional<WriteError> error_;
+};
+
+}  // namespace
+
+std::expected<void, WriteError> write_with_config(const Element& root, std::string& sink,
+                                                  const WriterConfig& config) {
+  const std::size_t start = sink.size();
+  auto written = Emitter(sink, config).document(root);
+  if (!written) sink.resize(start);
+  return written;
+}
+
+std::expected<std::string, WriteError> write_xml_string(const Element& root) {
+  std::string text;
+  text.reserve(std::size_t{1} << 16);
+  auto written = write_with_config(root, text, WriterConfig{});
+  if (!written) return std::unexpected(std::move(written.error()));
+  return text;
+}
+
+}  // namespace kivo::xml_utils

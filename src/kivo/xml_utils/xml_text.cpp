@@ -1,0 +1,127 @@
+#include "kivo/xml_utils/xml_text.hpp"
+
+#include <cstdint>
+
+namespace kivo::xml_utils::detail {
+namespace {
+
+bool is_allowed_code_point(std::uint32_t cp) {
+  if (cp < 0x20) return cp == 0x9 || cp == 0xA || cp == 0xD;
+  if (cp <= 0xD7FF) return true;
+  if (cp < 0xE000) return false;
+  if (cp <= 0xFFFD) return true;
+  return cp >= 0x10000 && cp <= 0x10FFFF;
+}
+
+// Decodes one multi-byte UTF-8 sequence at `i`; returns its length, or 0 when invalid.
+std::size_t decode_multibyte(std::string_view text, std::size_t i, std::uint32_t& cp) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char lead = byte(i);
+  std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+  if (length == 0 || lead > 0xF4 || i + length > text.size()) return 0;
+  cp = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < kMinimum[length]) return 0;
+  return length;
+}
+
+bool is_name_start(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+
+bool is_name_char(unsigned char c) {
+  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Appends `text`, replacing each byte for which `escape` yields a non-empty replacement.
+template <class Escape>
+void append_escaped(std::string& out, std::string_view text, Escape escape) {
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::string_view replacement = escape(text[i]);
+    if (replacement.empty()) continue;
+    out.append(text.data() + run, i - run);
+    out.append(replacement);
+    run = i + 1;
+  }
+  out.append(text.data() + run, text.size() - run);
+}
+
+std::string_view text_escape(char c) {
+  switch (c) {
+    case '&':
+      return "&amp;";
+    case '<':
+      return "&lt;";
+    case '>':
+      return "&gt;";
+    case '\r':
+      return "&#xD;";
+    default:
+      return {};
+  }
+}
+
+std::string_view attribute_escape(char c) {
+  switch (c) {
+    case '"':
+      return "&quot;";
+    case '\'':
+      return "&apos;";
+    case '\n':
+      return "&#xA;";
+    case '\t':
+      return "&#x9;";
+    default:
+      return text_escape(c);
+  }
+}
+
+}  // namespace
+
+bool is_xml_text(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::uint32_t cp = c;
+    std::size_t length = c < 0x80 ? 1 : decode_multibyte(text, i, cp);
+    if (length == 0 || !is_allowed_code_point(cp)) return false;
+    i += length;
+  }
+  return true;
+}
+
+bool is_ncname(std::string_view name) {
+  if (name.empty() || !is_name_start(static_cast<unsigned char>(name.front()))) return false;
+  for (char c : name) {
+    if (!is_name_char(static_cast<unsigned char>(c))) return false;
+  }
+  return is_xml_text(name);
+}
+
+void append_escaped_text(std::string& out, std::string_view text) {
+  append_escaped(out, text, text_escape);
+}
+
+void append_escaped_attribute(std::string& out, std::string_view value) {
+  append_escaped(out, value, attribute_escape);
+}
+
+void append_normalized_line_ends(std::string& out, std::string_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out.push_back(text[i]);
+    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
+      out.push_back('\n');
+    }
+  }
+}
+
+}  // namespace kivo::xml_utils::detail

@@ -1,0 +1,22 @@
+#pragma once
+
+// Character-level rules of XML 1.0 text used by the writer.
+
+#include <string>
+#include <string_view>
+
+namespace kivo::xml_utils::detail {
+
+/// True when `text` is valid UTF-8 holding only characters XML 1.0 allows.
+bool is_xml_text(std::string_view text);
+/// True when `name` is a name without colon (ASCII rules; any non-ASCII character is accepted).
+bool is_ncname(std::string_view name);
+
+/// Appends character data with "&amp;", "&lt;", "&gt;"; a carriage return as "&#xD;".
+void append_escaped_text(std::string& out, std::string_view text);
+/// Appends an attribute value with the text escapes plus quotes, tab and line breaks.
+void append_escaped_attribute(std::string& out, std::string_view value);
+/// Appends comment or instruction text with line ends normalised as a reader would.
+void append_normalized_line_ends(std::string& out, std::string_view text);
+
+}  // namespace kivo::xml_utils::detail
