@@ -112,6 +112,29 @@ TEST_F(CaseFiles, OutDirThatIsAFileIsReported) {
                                      ::testing::Not(::testing::IsEmpty())));
 }
 
+TEST_F(CaseFiles, UnwritablePresetIsTheBareWriterError) {
+  const Element broken = kivo::test::preset({el("bad name")});
+  auto source_fails = persist_failure_artifact(root_, artifact_, broken, target_, &after_);
+  ASSERT_FALSE(source_fails);
+  // No context: the writer error itself, followed by its cause.
+  const std::vector<std::string> writer_chain = {
+      "XML write error: Element name \"bad name\" is not a valid XML name",
+      "Element name \"bad name\" is not a valid XML name"};
+  EXPECT_EQ(source_fails.error().chain(), writer_chain);
+
+  auto after_fails =
+      persist_failure_artifact(root_ / "later", artifact_, source_, target_, &broken);
+  ASSERT_FALSE(after_fails);
+  EXPECT_EQ(after_fails.error().chain(), writer_chain);
+  // What was written before the failure stays.
+  auto dirs = fs::directory_iterator(root_ / "later");
+  const fs::path dir = dirs->path();
+  EXPECT_TRUE(fs::exists(dir / "source_before.xml"));
+  EXPECT_TRUE(fs::exists(dir / "target_before.xml"));
+  EXPECT_FALSE(fs::exists(dir / "target_after.xml"));
+  EXPECT_FALSE(fs::exists(dir / "case.json"));
+}
+
 TEST_F(CaseFiles, UnserializableArtifactIsReported) {
   FailureArtifact artifact = artifact_;
   artifact.failure_message = "\xff";
