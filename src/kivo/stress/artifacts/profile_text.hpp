@@ -7,9 +7,7 @@
 
 namespace kivo::stress::artifacts {
 
-/// "fast", "balanced" or "deep", as the case file spells a profile.
-std::string_view profile_text(StressProfile profile);
-/// The profile spelled exactly `text` in a case file.
+/// The profile whose name is exactly `text` (a case file spells it as written, in lower case).
 std::optional<StressProfile> profile_from_text(std::string_view text);
 
 }  // namespace kivo::stress::artifacts

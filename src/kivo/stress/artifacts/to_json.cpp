@@ -2,7 +2,6 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/float_text.hpp"
-#include "kivo/stress/artifacts/profile_text.hpp"
 
 namespace kivo::stress::artifacts {
 namespace {
@@ -15,7 +14,7 @@ Json optional_text(const std::optional<std::string>& text) {
 
 Json config_json(const StressConfigSnapshot& config) {
   Json json = Json::object();
-  json["profile"] = profile_text(config.profile);
+  json["profile"] = config.profile.name();
   json["seed"] = config.seed;
   json["templatePath"] = config.template_path;
   json["docs"] = config.docs;
