@@ -287,8 +287,9 @@ std::expected<Element, ParseError> parse(std::string_view text) {
 
   if (!feed(parser.get(), text)) {
     if (!builder.failure().empty()) return std::unexpected(malformed(builder.failure()));
+    const XML_LChar* reason = XML_ErrorString(XML_GetErrorCode(parser.get()));
     return std::unexpected(
-        malformed(XML_ErrorString(XML_GetErrorCode(parser.get())) + position_of(parser.get())));
+        malformed(std::string(reason ? reason : "unknown error") + position_of(parser.get())));
   }
   if (!builder.root()) return std::unexpected(ParseError{ParseError::Kind::CannotParse, {}});
   return std::move(*builder.root());

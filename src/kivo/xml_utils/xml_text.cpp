@@ -83,6 +83,15 @@ std::string_view attribute_escape(char c) {
 
 }  // namespace
 
+std::size_t decode_utf8(std::string_view text, std::size_t i, std::uint32_t& cp) {
+  auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) {
+    cp = lead;
+    return 1;
+  }
+  return decode_multibyte(text, i, cp);
+}
+
 bool is_xml_text(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     auto c = static_cast<unsigned char>(text[i]);

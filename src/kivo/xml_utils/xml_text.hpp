@@ -2,11 +2,14 @@
 
 // Character-level rules of XML 1.0 text used by the writer.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace kivo::xml_utils::detail {
 
+/// Decodes the UTF-8 character at byte `i` into `cp`; its length, or 0 when the bytes are invalid.
+std::size_t decode_utf8(std::string_view text, std::size_t i, std::uint32_t& cp);
 /// True when `text` is valid UTF-8 holding only characters XML 1.0 allows.
 bool is_xml_text(std::string_view text);
 /// True when `name` is a name without colon (ASCII rules; any non-ASCII character is accepted).

@@ -119,6 +119,14 @@ TEST(Write, DeclaresThePrefixOfASubtreeCopiedWithoutItsBinding) {
   }
 }
 
+TEST(Write, DeclaresEachBindingOnceWhereItComesIntoForce) {
+  Element root = *parse(
+      "<r xmlns:p=\"urn:p\" xmlns=\"urn:d\" a=\"1\"><p:a><b/><p:c xmlns:p=\"urn:q\"/></p:a></r>");
+  EXPECT_EQ(body(root),
+            "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\" a=\"1\">\n  <p:a>\n    <b/>\n"
+            "    <p:c xmlns:p=\"urn:q\"/>\n  </p:a>\n</r>");
+}
+
 TEST(Write, UndeclaresTheDefaultNamespaceForAnElementWithoutNamespace) {
   Element root = *parse("<r xmlns=\"urn:d\"><a/></r>");
   root.children.push_back(el("plain"));
