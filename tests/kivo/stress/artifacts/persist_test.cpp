@@ -135,6 +135,36 @@ TEST_F(CaseFiles, UnwritablePresetIsTheBareWriterError) {
   EXPECT_FALSE(fs::exists(dir / "case.json"));
 }
 
+/// `base` extended by nested directory names to exactly `length` characters (not created).
+fs::path path_of_length(const fs::path& base, std::size_t length) {
+  std::string text = base.string();
+  while (text.size() < length) {
+    const std::size_t part = std::min<std::size_t>(200, length - text.size() - 1);
+    text.append("/").append(part == 0 ? 1 : part, 'd');
+  }
+  return text;
+}
+
+TEST_F(CaseFiles, PathsBeyondTheSystemLimitAreReportedWithTheirStep) {
+  // Paths reach 4095 characters at most; the case name for this seed has 31.
+  FailureArtifact artifact = artifact_;
+  artifact.seed = 18446744073709551615ULL;
+
+  const fs::path no_room_for_dir = path_of_length(root_, 4080);
+  auto dir_fails = persist_failure_artifact(no_room_for_dir, artifact, source_, target_, nullptr);
+  ASSERT_FALSE(dir_fails);
+  EXPECT_THAT(dir_fails.error().message(),
+              StartsWith("failed to create case dir " + no_room_for_dir.string() + "/"));
+  EXPECT_EQ(dir_fails.error().chain().size(), 2u);
+
+  const fs::path no_room_for_files = path_of_length(root_, 4055);
+  auto file_fails =
+      persist_failure_artifact(no_room_for_files, artifact, source_, target_, nullptr);
+  ASSERT_FALSE(file_fails);
+  EXPECT_THAT(file_fails.error().chain(),
+              ::testing::ElementsAre("failed to write source_before.xml", "File name too long"));
+}
+
 TEST_F(CaseFiles, UnserializableArtifactIsReported) {
   FailureArtifact artifact = artifact_;
   artifact.failure_message = "\xff";
