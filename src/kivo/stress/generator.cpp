@@ -1,0 +1,113 @@
+#include "kivo/stress/generator.hpp"
+
+#include <algorithm>
+#include <new>
+#include <stdexcept>
+
+#if defined(__linux__)
+#include <sys/sysinfo.h>
+#elif defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+#include "kivo/stress/mutations.hpp"
+#include "kivo/stress/rng.hpp"
+
+namespace kivo::stress::generator {
+namespace {
+
+constexpr std::uint64_t kCorpusSeedSalt = 0xC0FFEE;
+
+std::string out_of_memory(std::uint64_t docs) {
+  return "Out of memory while generating " + std::to_string(docs) + " documents";
+}
+
+// Refuses a count that cannot fit before anything is allocated: growing the corpus one copy at
+// a time would otherwise run for hours before an allocation fails. The bound compares a lower
+// bound of the corpus size with all memory of the machine, so no feasible count is refused.
+std::optional<Error> refuse_impossible_count(const Element& template_root, std::uint64_t docs) {
+  if (docs > std::vector<GeneratedDoc>{}.max_size()) {
+    return Error::from_chain({out_of_memory(docs), "more documents than one sequence can hold"});
+  }
+  const std::uint64_t per_doc = sizeof(GeneratedDoc) + tree_footprint(template_root);
+  const std::uint64_t memory = machine_memory_bytes();
+  if (memory == 0 || docs <= memory / per_doc) return std::nullopt;
+  return Error::from_chain({out_of_memory(docs), "each document needs at least " +
+                                                     std::to_string(per_doc) + " bytes and " +
+                                                     "the machine has " + std::to_string(memory) +
+                                                     " bytes of memory"});
+}
+
+// Heap bytes of a string: none while it fits the inline buffer, so the total stays a lower bound.
+std::uint64_t heap_bytes(const std::string& text) {
+  static const std::size_t inline_capacity = std::string().capacity();
+  return text.size() > inline_capacity ? text.size() + 1 : 0;
+}
+
+GeneratedDoc generate_one(const Element& template_root, std::uint64_t index, Rng& rng, double p,
+                          double bias) {
+  GeneratedDoc generated{template_root, doc_name(index), false};
+  const std::uint64_t steps = rng.gen_range(3, 11);
+  generated.invalid = rng.gen_bool(p);
+  mutations::apply_random_mutations(generated.doc, rng, steps, generated.invalid ? bias : 0.0);
+  return generated;
+}
+
+}  // namespace
+
+std::string doc_name(std::uint64_t index) {
+  std::string digits = std::to_string(index);
+  if (digits.size() < 3) digits.insert(0, 3 - digits.size(), '0');
+  return "doc_" + digits;
+}
+
+std::uint64_t tree_footprint(const Element& root) {
+  std::uint64_t bytes = sizeof(XMLNode) + heap_bytes(root.name);
+  for (const auto& [name, value] : root.attributes) {
+    bytes += sizeof(Attributes::Entry) + heap_bytes(name) + heap_bytes(value);
+  }
+  for (const auto& node : root.children) {
+    const Element* child = node.as_element();
+    bytes += child != nullptr ? tree_footprint(*child) : sizeof(XMLNode);
+  }
+  return bytes;
+}
+
+std::uint64_t machine_memory_bytes() {
+#if defined(__linux__)
+  struct sysinfo info {};
+  if (sysinfo(&info) != 0) return 0;
+  return (std::uint64_t{info.totalram} + info.totalswap) * std::max(info.mem_unit, 1u);
+#elif defined(__unix__) || defined(__APPLE__)
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return 0;
+  return std::uint64_t(pages) * std::uint64_t(page_size);
+#else
+  return 0;
+#endif
+}
+
+Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
+                                                const StressConfig& config) {
+  if (auto refusal = refuse_impossible_count(template_root, config.docs)) {
+    return std::unexpected(std::move(*refusal));
+  }
+  auto rng = StressRng::seed_from_u64(config.seed ^ kCorpusSeedSalt);
+  const double p = std::clamp(config.invalid_rate * 0.8, 0.0, 1.0);
+  const double bias = std::max(config.invalid_rate, 0.2);
+  try {
+    std::vector<GeneratedDoc> corpus;
+    corpus.reserve(static_cast<std::size_t>(config.docs));
+    for (std::uint64_t i = 0; i < config.docs; ++i) {
+      corpus.push_back(generate_one(template_root, i, rng, p, bias));
+    }
+    return corpus;
+  } catch (const std::bad_alloc& error) {
+    return std::unexpected(Error::from_chain({out_of_memory(config.docs), error.what()}));
+  } catch (const std::length_error& error) {
+    return std::unexpected(Error::from_chain({out_of_memory(config.docs), error.what()}));
+  }
+}
+
+}  // namespace kivo::stress::generator

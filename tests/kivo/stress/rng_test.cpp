@@ -1,0 +1,176 @@
+#include "kivo/stress/rng.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <set>
+
+#include "kivo/stress/recording_rng.hpp"
+
+namespace {
+
+using kivo::stress::StressRng;
+
+TEST(ChachaBlock, MatchesThePublishedTwentyRoundVector) {
+  // Key 00 01 .. 1f, block counter 1, nonce 00:00:00:09:00:00:00:4a:00:00:00:00.
+  const std::array<std::uint32_t, 16> input = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574,
+                                               0x03020100, 0x07060504, 0x0b0a0908, 0x0f0e0d0c,
+                                               0x13121110, 0x17161514, 0x1b1a1918, 0x1f1e1d1c,
+                                               0x00000001, 0x09000000, 0x4a000000, 0x00000000};
+  const std::array<std::uint32_t, 16> expected = {0xe4e7f110, 0x15593bd1, 0x1fdd0f50, 0xc47120a3,
+                                                  0xc7f4d1c7, 0x0368c033, 0x9aaa2204, 0x4e6cd4c3,
+                                                  0x466482d2, 0x09aa9f07, 0x05d7c214, 0xa2028bd9,
+                                                  0xd19c12b5, 0xb94e16de, 0xe883d0cb, 0x4e3c50a2};
+  EXPECT_EQ(kivo::stress::chacha_block(input, 20), expected);
+}
+
+TEST(StressRngStream, IsPinnedForGivenSeeds) {
+  auto zero = StressRng::seed_from_u64(0);
+  EXPECT_EQ(zero.next_u64(), 0xd18c9d7b82b67bcaull);
+  EXPECT_EQ(zero.next_u64(), 0x73f1688add8c2eb1ull);
+  EXPECT_EQ(zero.next_u64(), 0x65b16a722bbe7197ull);
+  auto answer = StressRng::seed_from_u64(42);
+  EXPECT_EQ(answer.next_u64(), 0x280b7b79f392fa12ull);
+  EXPECT_EQ(answer.next_u64(), 0x4dadef83bc931d07ull);
+  EXPECT_EQ(answer.next_u64(), 0xc195c99ba5375e5full);
+}
+
+TEST(StressRngStream, HandsOutWordsInOrderAcrossBlocks) {
+  auto words = StressRng::seed_from_u64(7);
+  const std::uint32_t expected[18] = {0x3013b8f1, 0xe091a538, 0x77b7ca2d, 0x1ad8aad6, 0xd5b7d7b1,
+                                      0x831327f7, 0xed9fdb8b, 0x81692753, 0xdf9f1c1a, 0x9465ed4e,
+                                      0xdea6cfeb, 0x79d83ada, 0x3a9b84a7, 0xf7b28436, 0x4a751bb7,
+                                      0x7c91dd97, 0xe27ff3a6, 0xd4834e32};
+  for (std::uint32_t word : expected) EXPECT_EQ(words.next_u32(), word);
+
+  auto pairs = StressRng::seed_from_u64(7);
+  EXPECT_EQ(pairs.next_u64(), 0xe091a5383013b8f1ull);  // low word first
+}
+
+TEST(StressRngRange, MatchesTheWideningMultiplyReference) {
+  auto rng = StressRng::seed_from_u64(1);
+  for (std::uint64_t expected : {1u, 1u, 7u, 1u, 5u}) EXPECT_EQ(rng.gen_range(0, 10), expected);
+  EXPECT_EQ(rng.gen_range(0, std::numeric_limits<std::uint64_t>::max()), 18345810974196369253ull);
+  EXPECT_EQ(rng.gen_range(5, (1ull << 63) + 1), 6512892749745729017ull);
+  EXPECT_EQ(rng.gen_range(1ull << 63, std::numeric_limits<std::uint64_t>::max()),
+            15483020289631355434ull);
+}
+
+TEST(StressRngRange, StaysInBoundsAndReachesEveryValue) {
+  auto rng = StressRng::seed_from_u64(3);
+  std::set<std::uint64_t> seen64;
+  std::set<std::uint32_t> seen32;
+  for (int i = 0; i < 2000; ++i) {
+    const auto wide = rng.gen_range(1, 10000);
+    ASSERT_GE(wide, 1u);
+    ASSERT_LT(wide, 10000u);
+    seen64.insert(rng.gen_range(3, 11));
+    seen32.insert(rng.gen_range_u32(0, 100));
+  }
+  EXPECT_EQ(seen64, (std::set<std::uint64_t>{3, 4, 5, 6, 7, 8, 9, 10}));
+  EXPECT_EQ(seen32.size(), 100u);
+  EXPECT_EQ(*seen32.rbegin(), 99u);
+}
+
+TEST(StressRngRange, IsRoughlyUniformOverAnAwkwardRange) {
+  // 3 does not divide 2^64; a modulo reduction of a biased source would still pass, but a
+  // broken multiply (for example one losing the high half) would pile everything on one value.
+  auto rng = StressRng::seed_from_u64(11);
+  int counts[3] = {0, 0, 0};
+  for (int i = 0; i < 30000; ++i) ++counts[rng.gen_range(0, 3)];
+  for (int count : counts) EXPECT_NEAR(count, 10000, 400);
+}
+
+TEST(StressRngReal, IsHalfOpenAndCoversTheRange) {
+  auto rng = StressRng::seed_from_u64(5);
+  double lowest = 1e9, highest = -1e9;
+  for (int i = 0; i < 20000; ++i) {
+    const double value = rng.gen_range_f64(-40, 40);
+    ASSERT_GE(value, -40.0);
+    ASSERT_LT(value, 40.0);
+    lowest = std::min(lowest, value);
+    highest = std::max(highest, value);
+  }
+  EXPECT_LT(lowest, -39.9);
+  EXPECT_GT(highest, 39.9);
+  // A range one ulp wide can only give its lower end.
+  const double low = 1.0, high = std::nextafter(1.0, 2.0);
+  for (int i = 0; i < 100; ++i) EXPECT_EQ(rng.gen_range_f64(low, high), low);
+}
+
+TEST(StressRngReal, UsesTheTopFiftyThreeBitsOfOneDraw) {
+  auto reals = StressRng::seed_from_u64(9);
+  auto words = StressRng::seed_from_u64(9);
+  const double expected = static_cast<double>(words.next_u64() >> 11) / 9007199254740992.0;
+  EXPECT_EQ(reals.gen_range_f64(0, 1), expected);
+  EXPECT_EQ(reals.next_u64(), words.next_u64());
+}
+
+TEST(StressRngBool, AlwaysMakesExactlyOneDraw) {
+  for (double p : {-1.0, 0.0, 0.35, 1.0, 2.0}) {
+    auto bools = StressRng::seed_from_u64(13);
+    auto words = StressRng::seed_from_u64(13);
+    const bool value = bools.gen_bool(p);
+    words.next_u64();
+    EXPECT_EQ(bools.next_u64(), words.next_u64()) << p;
+    if (p <= 0) {
+      EXPECT_FALSE(value);
+    }
+    if (p >= 1) {
+      EXPECT_TRUE(value);
+    }
+  }
+  auto rng = StressRng::seed_from_u64(17);
+  int hits = 0;
+  for (int i = 0; i < 20000; ++i) hits += rng.gen_bool(0.45) ? 1 : 0;
+  EXPECT_NEAR(hits, 9000, 300);
+}
+
+TEST(StressRngChoose, DrawsNothingForAnEmptySequence) {
+  kivo::stress::testing::RecordingRng rng(1);
+  const std::vector<int> empty;
+  EXPECT_EQ(rng.choose(empty), nullptr);
+  EXPECT_EQ(rng.draws(), (std::vector<std::string>{"choose_index 0"}));
+  auto twin = StressRng::seed_from_u64(1);
+  auto plain = StressRng::seed_from_u64(1);
+  EXPECT_FALSE(twin.choose_index(0));
+  EXPECT_EQ(twin.next_u64(), plain.next_u64());
+
+  const std::vector<int> items = {10, 20, 30};
+  auto picker = StressRng::seed_from_u64(1);
+  auto reference = StressRng::seed_from_u64(1);
+  EXPECT_EQ(*picker.choose(items), items[reference.gen_range(0, 3)]);
+}
+
+TEST(StressRngSample, IsAPermutationMatchingShuffle) {
+  auto sampler = StressRng::seed_from_u64(21);
+  auto shuffler = StressRng::seed_from_u64(21);
+  for (std::size_t n : {0u, 1u, 2u, 7u, 50u}) {
+    const auto order = sampler.sample(n);
+    std::vector<std::size_t> items(n);
+    for (std::size_t i = 0; i < n; ++i) items[i] = i;
+    shuffler.shuffle(items);
+    EXPECT_EQ(order, items) << n;
+    std::vector<std::size_t> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, [&] {
+      std::vector<std::size_t> identity(n);
+      for (std::size_t i = 0; i < n; ++i) identity[i] = i;
+      return identity;
+    }()) << n;
+  }
+}
+
+TEST(StressRngSample, GivesEveryOrderOfThree) {
+  auto rng = StressRng::seed_from_u64(23);
+  std::map<std::vector<std::size_t>, int> counts;
+  for (int i = 0; i < 6000; ++i) ++counts[rng.sample(3)];
+  ASSERT_EQ(counts.size(), 6u);
+  for (const auto& [order, count] : counts) EXPECT_NEAR(count, 1000, 150);
+}
+
+}  // namespace
