@@ -1,0 +1,41 @@
+#include <algorithm>
+#include <deque>
+
+#include "kivo/stress/checks.hpp"
+
+namespace kivo::stress::checks {
+
+std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name) {
+  std::unordered_set<std::string> seen;
+  std::unordered_set<std::string> duplicates;
+  std::deque<const Element*> queue{&root};
+  while (!queue.empty()) {
+    const Element* element = queue.front();
+    queue.pop_front();
+    if (const std::string* value = element->attr(name); value && !seen.insert(*value).second) {
+      duplicates.insert(*value);
+    }
+    for (const XMLNode& child : element->children) {
+      if (const Element* child_element = child.as_element()) queue.push_back(child_element);
+    }
+  }
+  return duplicates;
+}
+
+Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
+                                             std::string_view name) {
+  const auto before_duplicates = duplicate_attr_values(before, name);
+  std::vector<std::string> fresh;
+  for (const std::string& value : duplicate_attr_values(after, name)) {
+    if (!before_duplicates.contains(value)) fresh.push_back(value);
+  }
+  if (fresh.empty()) return {};
+  // Sorted so that the message, and the trace hash that contains it, repeat exactly.
+  std::sort(fresh.begin(), fresh.end());
+  std::string listed;
+  for (const std::string& value : fresh) listed += (listed.empty() ? "" : ", ") + value;
+  return std::unexpected(
+      Error("New duplicate " + std::string(name) + " values introduced: " + listed));
+}
+
+}  // namespace kivo::stress::checks
