@@ -40,6 +40,15 @@ std::size_t sequence_length(std::string_view bytes, std::size_t at) {
 
 }  // namespace
 
+bool is_valid_utf8(std::string_view bytes) {
+  for (std::size_t at = 0; at < bytes.size();) {
+    const std::size_t length = sequence_length(bytes, at);
+    if (length == 0) return false;
+    at += length;
+  }
+  return true;
+}
+
 std::string utf8_lossy(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());

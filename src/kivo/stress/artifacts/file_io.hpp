@@ -12,7 +12,5 @@ namespace kivo::stress::artifacts {
 Result<std::string> read_text_file(const std::filesystem::path& path);
 /// Writes `text` as the whole content of `path`, replacing any earlier file.
 Result<void> write_text_file(const std::filesystem::path& path, std::string_view text);
-/// True when `text` is well-formed UTF-8.
-bool is_utf8(std::string_view text);
 
 }  // namespace kivo::stress::artifacts

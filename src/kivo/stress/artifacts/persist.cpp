@@ -3,6 +3,7 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/file_io.hpp"
+#include "kivo/stress/text_file.hpp"
 #include "kivo/xml_utils.hpp"
 
 namespace kivo::stress::artifacts {
@@ -17,7 +18,7 @@ std::uint64_t unix_seconds_now() {
 }
 
 std::unexpected<Error> io_failure(std::string context, const std::error_code& code) {
-  return std::unexpected(Error(code.message()).context(std::move(context)));
+  return std::unexpected(Error(os_error_message(code.value())).context(std::move(context)));
 }
 
 /// Creates a fresh case directory "{seconds}_{seed}", or "{seconds}_{seed}_1", "_2", ... when

@@ -162,7 +162,8 @@ TEST_F(CaseFiles, PathsBeyondTheSystemLimitAreReportedWithTheirStep) {
       persist_failure_artifact(no_room_for_files, artifact, source_, target_, nullptr);
   ASSERT_FALSE(file_fails);
   EXPECT_THAT(file_fails.error().chain(),
-              ::testing::ElementsAre("failed to write source_before.xml", "File name too long"));
+              ::testing::ElementsAre("failed to write source_before.xml",
+                                     "File name too long (os error 36)"));
 }
 
 TEST_F(CaseFiles, UnserializableArtifactIsReported) {
@@ -177,8 +178,8 @@ TEST_F(CaseFiles, UnreadableCaseFileIsReported) {
   const fs::path missing = root_ / "missing.json";
   auto loaded = load_failure_artifact(missing);
   ASSERT_FALSE(loaded);
-  EXPECT_EQ(loaded.error().display_chain(),
-            "failed to read case file " + missing.string() + ": No such file or directory");
+  EXPECT_EQ(loaded.error().display_chain(), "failed to read case file " + missing.string() +
+                                                ": No such file or directory (os error 2)");
 
   fs::create_directories(root_);
   spit(root_ / "latin1.json", "{\"failureMessage\": \"caf\xe9\"}");
