@@ -16,6 +16,9 @@ std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::
 /// Fails when `after` has duplicates of `name` that `before` did not have.
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
                                              std::string_view name);
+/// Fails when `after` has duplicates of `name` other than `before_duplicates`.
+Result<void> ensure_no_fresh_duplicates(const std::unordered_set<std::string>& before_duplicates,
+                                        const Element& after, std::string_view name);
 /// Fails unless XmlState/ScreenSetup/screens holds at least one element.
 Result<void> ensure_required_structure(const Element& root);
 /// Writes, re-parses and checks the preset; returns the validation messages.

@@ -24,7 +24,11 @@ std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::
 
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
                                              std::string_view name) {
-  const auto before_duplicates = duplicate_attr_values(before, name);
+  return ensure_no_fresh_duplicates(duplicate_attr_values(before, name), after, name);
+}
+
+Result<void> ensure_no_fresh_duplicates(const std::unordered_set<std::string>& before_duplicates,
+                                        const Element& after, std::string_view name) {
   std::vector<std::string> fresh;
   for (const std::string& value : duplicate_attr_values(after, name)) {
     if (!before_duplicates.contains(value)) fresh.push_back(value);

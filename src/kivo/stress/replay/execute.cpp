@@ -59,12 +59,24 @@ std::optional<std::string> guarded_engine_call(const Element& source, Element& t
   }
 }
 
-/// The outermost message of the first invariant that fails, checked in their fixed order.
-std::optional<std::string> broken_invariant(const Element& before, const Element& after) {
-  for (std::string_view name : {"uniqueId", "idHash"}) {
-    if (auto fresh = checks::ensure_no_fresh_duplicate_attrs(before, after, name); !fresh) {
-      return fresh.error().message();
+constexpr std::string_view kIdentityAttributes[] = {"uniqueId", "idHash"};
+
+// The duplicates the target already had, which an operation may keep but not add to; taking
+// them up front spares a deep copy of the target on every step.
+struct DuplicatesBefore {
+  std::unordered_set<std::string> sets[2];
+  explicit DuplicatesBefore(const Element& target) {
+    for (std::size_t i = 0; i < 2; ++i) {
+      sets[i] = checks::duplicate_attr_values(target, kIdentityAttributes[i]);
     }
+  }
+};
+
+/// The outermost message of the first invariant that fails, checked in their fixed order.
+std::optional<std::string> broken_invariant(const DuplicatesBefore& before, const Element& after) {
+  for (std::size_t i = 0; i < 2; ++i) {
+    auto fresh = checks::ensure_no_fresh_duplicates(before.sets[i], after, kIdentityAttributes[i]);
+    if (!fresh) return fresh.error().message();
   }
   // Validation messages never fail an operation; only the round trip and structure do.
   if (auto roundtrip = checks::roundtrip_parse_and_validate(after); !roundtrip) {
@@ -81,7 +93,7 @@ void set_engine_hook(EngineHook hook) { engine_hook = hook; }
 
 std::string execute_with_invariants(const Element& source, Element& target,
                                     const StressOperation& operation) {
-  const Element before = target;
+  const DuplicatesBefore before(target);
   if (auto refused = guarded_engine_call(source, target, operation)) return *refused;
   if (auto broken = broken_invariant(before, target)) return "invariant:" + *broken;
   return "success";
