@@ -1,10 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "kivo/element.hpp"
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/error.hpp"
+#include "kivo/stress/operation.hpp"
+#include "kivo/stress/rng.hpp"
 
 namespace kivo::stress::runner {
 
@@ -20,5 +27,35 @@ struct StressRunSummary {
 
 /// Runs the stress loop described by `config`; a failing step is an error naming its case.
 Result<StressRunSummary> run(const StressConfig& config);
+
+/// One slice of a document as the planner sees it.
+struct SliceInfo {
+  std::optional<double> input_aspect;
+  std::string unique_id;
+  bool has_mask = false;
+};
+
+/// An operation with the outcome it is held to.
+struct PlannedOperation {
+  StressOperation operation;
+  ExpectedOutcome expected;
+};
+
+/// Plans one operation for the pair, or nothing; reads both documents only.
+std::optional<PlannedOperation> plan_operation(const Element& source, const Element& target,
+                                               Rng& rng);
+/// The slices under the screens list of a root's children, in document order.
+std::vector<SliceInfo> collect_slices(std::span<const XMLNode> root_children);
+/// Appends the uniqueId of every `Screen` in the subtree, pre-order.
+void collect_screen_ids_rec(const Element& element, std::vector<std::string>& out);
+/// An input-mask copy between a masked source slice and any target slice, accepting any outcome.
+std::optional<PlannedOperation> plan_input_mask_generic(std::span<const XMLNode> source_children,
+                                                        std::span<const XMLNode> target_children,
+                                                        Rng& rng);
+/// The expectation as written in failure messages: Success, Any, ErrorContains("...").
+std::string expectation_debug(const ExpectedOutcome& expected);
+/// Words the failure of step `step`: a fault as it is, anything else as an outcome mismatch.
+std::string derive_failure_message(std::uint64_t step, const ExpectedOutcome& expected,
+                                   std::string_view observed);
 
 }  // namespace kivo::stress::runner
