@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+#include "kivo/stress/config.hpp"
+#include "kivo/stress/runner.hpp"
 #include "kivo/stress/usage.hpp"
 #include "support/run_process.hpp"
 
@@ -75,6 +77,33 @@ TEST(CliMain, ConfigurationErrorsComeBackUnchanged) {
   ASSERT_FALSE(result);
   EXPECT_EQ(result.error().display_chain(), "--pairs must be > 0");
   EXPECT_EQ(err.str(), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CliMain, RunModePrintsTheClosingLine) {
+  const std::vector<std::string> args = {"kivo_stress",
+                                         "--template",
+                                         KIVO_SOURCE_DIR "/Sample_files/fully_loaded.xml",
+                                         "--docs",
+                                         "3",
+                                         "--pairs",
+                                         "2",
+                                         "--ops-per-pair",
+                                         "3",
+                                         "--seed",
+                                         "+9"};
+  auto config = kivo::stress::from_args(std::span(args).subspan(1));
+  ASSERT_TRUE(config);
+  auto summary = kivo::stress::runner::run(*config);
+  ASSERT_TRUE(summary) << summary.error().display_chain();
+  std::ostringstream err;
+  ASSERT_TRUE(kivo::stress::cli_main(args, err));
+  EXPECT_EQ(err.str(), "Stress run complete profile=fast seed=9 docs=3 pairs=2 attempted=" +
+                           std::to_string(summary->attempted) +
+                           " succeeded=" + std::to_string(summary->succeeded) + "\n");
 }
 
 }  // namespace

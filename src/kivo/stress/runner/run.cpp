@@ -1,9 +1,163 @@
+#include "kivo/stress/artifacts.hpp"
+#include "kivo/stress/checks.hpp"
+#include "kivo/stress/generator.hpp"
+#include "kivo/stress/preset_file.hpp"
+#include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
+#include "kivo/stress/runner/minimize.hpp"
 
 namespace kivo::stress::runner {
+namespace {
 
-Result<StressRunSummary> run(const StressConfig&) {
-  return std::unexpected(Error("The stress run mode is not built yet."));
+constexpr std::uint64_t kRunSeedSalt = 0x5EED5EED;
+
+struct DocPair {
+  std::size_t source = 0;
+  std::size_t target = 0;
+};
+
+// Two distinct positions drawn from `count` choices, mapped through `position_of`.
+template <class PositionOf>
+DocPair draw_distinct(Rng& rng, std::size_t count, PositionOf position_of) {
+  const std::size_t i = rng.gen_range(0, count);
+  std::size_t j = rng.gen_range(0, count);
+  if (j == i) j = (i + 1) % count;
+  return {position_of(i), position_of(j)};
+}
+
+DocPair pick_pair(Rng& rng, const std::vector<std::size_t>& valid, std::size_t corpus_size) {
+  if (valid.size() >= 2) {
+    return draw_distinct(rng, valid.size(), [&](std::size_t k) { return valid[k]; });
+  }
+  return draw_distinct(rng, corpus_size, [](std::size_t k) { return k; });
+}
+
+bool has_duplicate_identities(const Element& source, const Element& target) {
+  for (std::string_view name : {"uniqueId", "idHash"}) {
+    if (!checks::duplicate_attr_values(source, name).empty()) return true;
+    if (!checks::duplicate_attr_values(target, name).empty()) return true;
+  }
+  return false;
+}
+
+std::vector<std::size_t> valid_positions(const std::vector<generator::GeneratedDoc>& corpus) {
+  std::vector<std::size_t> valid;
+  for (std::size_t i = 0; i < corpus.size(); ++i) {
+    if (!corpus[i].invalid) valid.push_back(i);
+  }
+  return valid;
+}
+
+// The state of one pair while its slots run.
+struct PairRun {
+  std::uint64_t number = 0;
+  DocPair docs;
+  Element source_before;
+  Element target_before;
+  std::vector<OperationTraceItem> trace;
+};
+
+class StressRun {
+ public:
+  StressRun(const StressConfig& config, std::vector<generator::GeneratedDoc> corpus)
+      : config_(config),
+        corpus_(std::move(corpus)),
+        rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {}
+
+  Result<StressRunSummary> run_all() {
+    const std::vector<std::size_t> valid = valid_positions(corpus_);
+    for (std::uint64_t pair = 0; pair < config_.pairs; ++pair) {
+      const DocPair docs = pick_pair(rng_, valid, corpus_.size());
+      if (auto done = run_pair(pair, docs); !done) return std::unexpected(std::move(done.error()));
+    }
+    return StressRunSummary{std::string(config_.profile.name()),
+                            config_.seed,
+                            corpus_.size(),
+                            config_.pairs,
+                            attempted_,
+                            succeeded_};
+  }
+
+ private:
+  Result<void> run_pair(std::uint64_t number, DocPair docs) {
+    Element& source = corpus_[docs.source].doc;
+    Element& target = corpus_[docs.target].doc;
+    if (has_duplicate_identities(source, target)) return {};
+    PairRun pair{number, docs, source, target, {}};
+    for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
+      auto planned = plan_operation(source, target, rng_);
+      if (!planned) continue;
+      std::string outcome = replay::execute_with_invariants(source, target, planned->operation);
+      const bool passed = replay::satisfies(outcome, planned->expected);
+      pair.trace.push_back(
+          {slot, std::move(planned->operation), std::move(planned->expected), std::move(outcome)});
+      if (!passed) return std::unexpected(fail(pair, slot));
+      ++attempted_;
+      if (pair.trace.back().outcome == "success") ++succeeded_;
+    }
+    return {};
+  }
+
+  std::vector<OperationTraceItem> final_trace(const PairRun& pair,
+                                              const FirstFailure& failure) const {
+    if (!config_.minimize || pair.trace.size() < 2) return pair.trace;
+    auto shortened = shorten_trace(pair.trace, pair.source_before, pair.target_before, failure);
+    std::vector<OperationTraceItem> trace = shortened ? std::move(*shortened) : pair.trace;
+    for (std::size_t i = 0; i < trace.size(); ++i) trace[i].index = i;
+    return trace;
+  }
+
+  Error fail(const PairRun& pair, std::uint64_t slot) const {
+    const OperationTraceItem& failing = pair.trace.back();
+    const FirstFailure first{derive_failure_message(slot, failing.expected, failing.outcome),
+                             failing.outcome};
+    FailureArtifact artifact;
+    artifact.operation_trace = final_trace(pair, first);
+    const OperationTraceItem& last = artifact.operation_trace.back();
+    artifact.failure_message = derive_failure_message(last.index, last.expected, last.outcome);
+    artifact.config = to_snapshot(config_);
+    artifact.seed = config_.seed;
+    artifact.source_doc_index = pair.docs.source;
+    artifact.target_doc_index = pair.docs.target;
+    artifact.failing_step_index = artifact.operation_trace.size() - 1;
+    artifact.trace_hash = checks::trace_hash(artifact.operation_trace);
+    artifact.source_before_file = "source_before.xml";
+    artifact.target_before_file = "target_before.xml";
+    artifact.target_after_file = "target_after.xml";
+    const std::string where =
+        "Stress failure on pair " + std::to_string(pair.number) + " step " + std::to_string(slot);
+    auto case_dir =
+        artifacts::persist_failure_artifact(config_.out_dir, artifact, pair.source_before,
+                                            pair.target_before, &corpus_[pair.docs.target].doc);
+    if (!case_dir) {
+      // The failure itself must stay visible even when its case could not be written.
+      return std::move(case_dir.error())
+          .context(where + " (case not written)\n" + artifact.failure_message);
+    }
+    return Error(where + ". Artifacts: " + case_dir->string() + "\n" + artifact.failure_message);
+  }
+
+  const StressConfig& config_;
+  std::vector<generator::GeneratedDoc> corpus_;
+  StressRng rng_;
+  std::uint64_t attempted_ = 0;
+  std::uint64_t succeeded_ = 0;
+};
+
+}  // namespace
+
+Result<StressRunSummary> run(const StressConfig& config) {
+  auto template_root = load_preset(config.template_path);
+  if (!template_root) {
+    return with_context("Unable to parse template " + config.template_path.string(),
+                        template_root.error());
+  }
+  if (config.docs < 2) {
+    return std::unexpected(Error("Need at least --docs 2 for cross-document stress operations."));
+  }
+  auto corpus = generator::generate_docs(*template_root, config);
+  if (!corpus) return std::unexpected(std::move(corpus.error()));
+  return StressRun(config, std::move(*corpus)).run_all();
 }
 
 }  // namespace kivo::stress::runner
