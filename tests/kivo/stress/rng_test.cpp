@@ -28,6 +28,49 @@ TEST(ChachaBlock, MatchesThePublishedTwentyRoundVector) {
   EXPECT_EQ(kivo::stress::chacha_block(input, 20), expected);
 }
 
+TEST(ChachaBlock, MatchesThePublishedTwelveRoundVectors) {
+  // All-zero key and nonce; block counter 0, then 1 (the counter sits in word 12).
+  std::array<std::uint32_t, 16> input = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+  const std::array<std::uint32_t, 16> first = {0x6a9af49b, 0x53f95507, 0x12ce1f81, 0xd583265f,
+                                               0xbbc32904, 0x1474e049, 0xa589007e, 0x5f15ae2e,
+                                               0x79f86405, 0xc0e37ad2, 0x3428e82c, 0x798cfaac,
+                                               0x2c9f623a, 0x1969dea0, 0x2fe80b61, 0xbe261341};
+  EXPECT_EQ(kivo::stress::chacha_block(input, 12), first);
+  input[12] = 1;
+  const std::array<std::uint32_t, 16> second = {0x4188d50b, 0xfe743e20, 0x3371fc86, 0x3d17e08c,
+                                                0xb7eb28c6, 0xcccbbd19, 0x21851515, 0xb489c04c,
+                                                0xcd8d2542, 0x11f14ca1, 0x97b802c6, 0x43c88c1b,
+                                                0xca461ee9, 0xc0515190, 0xb0a64427, 0x1693e617};
+  EXPECT_EQ(kivo::stress::chacha_block(input, 12), second);
+}
+
+// The SplitMix64 step that expands a seed into key words.
+std::uint64_t splitmix64(std::uint64_t& state) {
+  std::uint64_t z = (state += 0x9e3779b97f4a7c15ull);
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return z ^ (z >> 31);
+}
+
+TEST(StressRngStream, IsTheTwelveRoundKeystreamOfTheExpandedSeed) {
+  for (std::uint64_t seed : {0ull, 42ull, 0xffffffffffffffffull}) {
+    std::array<std::uint32_t, 16> input = {0x61707865, 0x3320646e, 0x79622d32, 0x6b206574};
+    std::uint64_t state = seed;
+    for (std::size_t i = 0; i < 4; ++i) {
+      const std::uint64_t word = splitmix64(state);
+      input[4 + 2 * i] = static_cast<std::uint32_t>(word);
+      input[5 + 2 * i] = static_cast<std::uint32_t>(word >> 32);
+    }
+    auto rng = StressRng::seed_from_u64(seed);
+    for (std::uint32_t counter = 0; counter < 3; ++counter) {
+      input[12] = counter;
+      for (std::uint32_t word : kivo::stress::chacha_block(input, 12)) {
+        EXPECT_EQ(rng.next_u32(), word) << seed << " block " << counter;
+      }
+    }
+  }
+}
+
 TEST(StressRngStream, IsPinnedForGivenSeeds) {
   auto zero = StressRng::seed_from_u64(0);
   EXPECT_EQ(zero.next_u64(), 0xd18c9d7b82b67bcaull);
@@ -58,6 +101,47 @@ TEST(StressRngRange, MatchesTheWideningMultiplyReference) {
   EXPECT_EQ(rng.gen_range(5, (1ull << 63) + 1), 6512892749745729017ull);
   EXPECT_EQ(rng.gen_range(1ull << 63, std::numeric_limits<std::uint64_t>::max()),
             15483020289631355434ull);
+}
+
+TEST(StressRngRange, RejectsTheBiasedLowProductsAndDrawsAgain) {
+  // For a span of 2^63 + 1 almost half of all 64-bit words fall in the biased zone
+  // (low product below 2^64 mod span = 2^63 - 1) and must be replaced by a fresh draw.
+  const std::uint64_t span = (1ull << 63) + 1;
+  const std::uint64_t threshold = (0 - span) % span;
+  auto rng = StressRng::seed_from_u64(31);
+  auto words = StressRng::seed_from_u64(31);
+  int rejected = 0;
+  for (int i = 0; i < 200; ++i) {
+    std::uint64_t expected = 0;
+    for (;;) {
+      // x * (2^63 + 1) = x * 2^63 + x: high and low halves without wide integers.
+      const std::uint64_t x = words.next_u64();
+      const std::uint64_t low = (x << 63) + x;
+      const std::uint64_t high = (x >> 1) + (low < x ? 1 : 0);
+      if (low >= threshold) {
+        expected = high;
+        break;
+      }
+      ++rejected;
+    }
+    ASSERT_EQ(rng.gen_range(10, 10 + span), 10 + expected) << i;
+  }
+  EXPECT_GT(rejected, 50);
+  EXPECT_EQ(rng.next_u64(), words.next_u64());
+
+  const std::uint32_t span32 = (1u << 31) + 1;
+  const std::uint32_t threshold32 = (0u - span32) % span32;
+  rejected = 0;
+  for (int i = 0; i < 200; ++i) {
+    std::uint64_t product = 0;
+    do {
+      product = std::uint64_t{words.next_u32()} * span32;
+      rejected += static_cast<std::uint32_t>(product) < threshold32 ? 1 : 0;
+    } while (static_cast<std::uint32_t>(product) < threshold32);
+    ASSERT_EQ(rng.gen_range_u32(0, span32), static_cast<std::uint32_t>(product >> 32)) << i;
+  }
+  EXPECT_GT(rejected, 50);
+  EXPECT_EQ(rng.next_u32(), words.next_u32());
 }
 
 TEST(StressRngRange, StaysInBoundsAndReachesEveryValue) {
