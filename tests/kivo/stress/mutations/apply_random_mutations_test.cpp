@@ -62,6 +62,107 @@ TEST(ApplyRandomMutations, ACountOfStepsEqualsThatManySingleSteps) {
   }
 }
 
+TEST(ApplyRandomMutations, StepsThatFindNothingKeepTheirDrawsAndMakeNoMore) {
+  struct Case {
+    const char* what;
+    std::string doc;
+    ScriptedRng::Script script;
+    double bias;
+    Draws draws;
+  };
+  const std::string no_screens = R"(<XmlState><Other uniqueId="1"/></XmlState>)";
+  const std::string two_screens_unnamed =
+      R"(<XmlState><Screen uniqueId="1"/><Screen uniqueId="2" name="B"/></XmlState>)";
+  const std::string slice_without_input_rect = one_screen(
+      R"(<Slice uniqueId="10"><OutputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></OutputRect></Slice>)");
+  const std::string first_layers_empty = R"(<XmlState><Screen uniqueId="1"><layers/>
+      <layers><Slice uniqueId="2"/></layers></Screen></XmlState>)";
+  const std::string layers_without_layers =
+      R"(<XmlState><Screen uniqueId="1"><layers><Other uniqueId="2"/></layers></Screen></XmlState>)";
+  for (const Case& c : {
+           Case{"layer rename without layers",
+                no_screens,
+                {.integers = {1}},
+                0,
+                {"gen_range 0 8", "choose_index 0"}},
+           Case{"toggle without candidates",
+                no_screens,
+                {.integers = {2}},
+                0,
+                {"gen_range 0 8", "choose_index 0"}},
+           Case{"rect jitter without layers",
+                no_screens,
+                {.integers = {3}},
+                0,
+                {"gen_range 0 8", "choose_index 0"}},
+           Case{"layer edit without screens",
+                no_screens,
+                {.integers = {4}},
+                0,
+                {"gen_range 0 8", "choose_index 0"}},
+           Case{"layer edit in an empty first layers",
+                first_layers_empty,
+                {.integers = {4, 0}},
+                0,
+                {"gen_range 0 8", "choose_index 1"}},
+           Case{"layer edit without Slice or Mask",
+                layers_without_layers,
+                {.integers = {4, 0}},
+                0,
+                {"gen_range 0 8", "choose_index 1"}},
+           Case{"mask edit without slices",
+                no_screens,
+                {.integers = {5}},
+                0,
+                {"gen_range 0 8", "choose_index 0"}},
+           Case{"mask edit without InputRect",
+                slice_without_input_rect,
+                {.integers = {5, 0}},
+                0,
+                {"gen_range 0 8", "choose_index 1"}},
+           Case{"screen collision without screens",
+                no_screens,
+                {.integers = {6}, .flags = {true}},
+                0,
+                {"gen_range 0 8", "gen_bool 0.5"}},
+           Case{"layer collision without layers",
+                no_screens,
+                {.integers = {6}, .flags = {false}},
+                0,
+                {"gen_range 0 8", "gen_bool 0.5"}},
+           Case{"screen collision from a nameless screen",
+                two_screens_unnamed,
+                {.integers = {6, 0, 1}, .flags = {true}},
+                0,
+                {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_range 0 2"}},
+           Case{"identity break without identities",
+                R"(<XmlState><Other uniqueId="1"/><Slice/></XmlState>)",
+                {.integers = {7}, .flags = {true}},
+                1,
+                {"gen_range 0 8", "gen_bool 1"}},
+       }) {
+    SCOPED_TRACE(c.what);
+    expect_step(c.doc, c.script, c.bias, c.draws, c.doc);
+  }
+}
+
+TEST(RectJitter, KindThreeMovesThePointsOfTheChosenRectangle) {
+  expect_step(
+      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)"),
+      {.integers = {3, 0}, .reals = {1.0, -2.5}}, 0,
+      {"gen_range 0 8", "choose_index 2", "gen_range_f64 -40 40", "gen_range_f64 -40 40"},
+      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="0.0001"/></InputRect></Slice>)"));
+}
+
+TEST(EnabledToggle, WithoutScreensChoosesAmongTheLayers) {
+  expect_step(
+      R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="TRUE"/>
+      </Params></Mask><Slice uniqueId="2"/></XmlState>)",
+      {.integers = {2, 0}}, 0, {"gen_range 0 8", "choose_index 2"},
+      R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="0"/>
+      </Params></Mask><Slice uniqueId="2"/></XmlState>)");
+}
+
 TEST(ScreenRename, NamesTheAttributeAndTheParameter) {
   expect_step(R"(<XmlState><Screen uniqueId="1"><Params name="Params"><Param name="Name" value="A"/>
       </Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)",
