@@ -203,3 +203,50 @@ TEST(DeriveFailureMessage, FaultsPassThroughAndMismatchesAreWorded) {
 }
 
 }  // namespace
+
+namespace {
+
+using Draws = std::vector<std::string>;
+
+Draws draws_of(const Element& source, const Element& target, ScriptedRng::Script script) {
+  ScriptedRng rng(std::move(script));
+  plan_operation(source, target, rng);
+  EXPECT_TRUE(rng.exhausted());
+  return rng.draws();
+}
+
+TEST(PlanOperation, EachFamilyDrawsInItsFixedOrder) {
+  const Element both = preset(screen(
+      "1", slice("s", 200, 100, true) + slice("t", 100, 100, true) + "<Mask uniqueId=\"m\"/>"));
+  const std::string roll = "gen_range_u32 0 100";
+  EXPECT_EQ(draws_of(both, both, {.integers = {0, 0}}), (Draws{roll, "choose_index 1"}));
+  EXPECT_EQ(draws_of(both, both, {.integers = {30, 1, 0}}),
+            (Draws{roll, "choose_index 2", "choose_index 1"}));
+  EXPECT_EQ(draws_of(both, both, {.integers = {55, 0, 0}}),
+            (Draws{roll, "choose_index 1", "choose_index 1"}));
+  EXPECT_EQ(draws_of(both, both, {.integers = {70, 1, 1}, .flags = {false}}),
+            (Draws{roll, "choose_index 2", "choose_index 2", "gen_bool 0.55"}));
+  EXPECT_EQ(draws_of(both, both, {.integers = {85, 1, 0}}),
+            (Draws{roll, "choose_index 2", "choose_index 2"}));
+  // The first source record (aspect 2) meets a mismatch at its second target record (aspect 1).
+  EXPECT_EQ(draws_of(both, both, {.integers = {95}}), (Draws{roll, "sample 2", "sample 2"}));
+}
+
+TEST(PlanOperation, FallbacksDrawAgainAsTheGenericFamily) {
+  const Element masked_source = preset(screen("1", slice("s", 100, 100, true)));
+  const Element unmasked_target =
+      preset(screen("2", slice("a", 100, 100, false) + slice("b", 100, 100, false)));
+  const std::string roll = "gen_range_u32 0 100";
+  // Refused overwrite: the source pick is drawn before the target turns out to have no mask.
+  EXPECT_EQ(draws_of(masked_source, unmasked_target, {.integers = {85, 0, 0, 1}, .flags = {true}}),
+            (Draws{roll, "choose_index 1", "choose_index 1", "choose_index 2", "gen_bool 0.55"}));
+  // Aspect mismatch without a hit: one target order per source record that has an aspect.
+  const Element mixed_source =
+      preset(screen("1", slice("s", 100, 100, true) + "<Slice uniqueId=\"u\"><InputRect>" +
+                             points({{"0", "0"}}) + "</InputRect><SliceMask/></Slice>"));
+  EXPECT_EQ(
+      draws_of(mixed_source, unmasked_target, {.integers = {95, 0, 0}, .flags = {true}}),
+      (Draws{roll, "sample 2", "sample 2", "choose_index 2", "choose_index 2", "gen_bool 0.55"}));
+}
+
+}  // namespace
