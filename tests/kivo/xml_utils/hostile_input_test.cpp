@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "kivo/xml_utils.hpp"
@@ -68,6 +69,22 @@ TEST(HostileInput, ParsesAHundredMegabyteAttributeValue) {
   ASSERT_TRUE(root);
   ASSERT_NE(root->attr("v"), nullptr);
   EXPECT_EQ(root->attr("v")->size(), kSize);
+}
+
+TEST(HostileInput, WritesManyNamespaceDeclarationsInLinearTime) {
+  constexpr int kPrefixes = 100000;
+  std::string text = "<r";
+  for (int i = 0; i < kPrefixes; ++i) text += " xmlns:p" + std::to_string(i) + "=\"urn:u\"";
+  text += "><p:c xmlns:p=\"urn:c\"/></r>";
+  auto root = parse(text);
+  ASSERT_TRUE(root);
+  const auto started = std::chrono::steady_clock::now();
+  auto written = write_xml_string(*root);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ASSERT_TRUE(written);
+  auto reread = parse(*written);
+  ASSERT_TRUE(reread);
+  EXPECT_EQ(*reread, *root);
 }
 
 TEST(HostileInput, RefusesDocumentsWithoutExactlyOneRootElement) {
