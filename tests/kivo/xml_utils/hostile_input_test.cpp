@@ -87,6 +87,32 @@ TEST(HostileInput, WritesManyNamespaceDeclarationsInLinearTime) {
   EXPECT_EQ(*reread, *root);
 }
 
+// Root declaring `prefixes` namespaces, holding `children` empty elements that inherit them.
+std::string declared_then_repeated(int prefixes, int children) {
+  std::string text = "<r";
+  for (int i = 0; i < prefixes; ++i) text += " xmlns:p" + std::to_string(i) + "=\"urn:u\"";
+  text += ">";
+  for (int i = 0; i < children; ++i) text += "<c/>";
+  return text + "</r>";
+}
+
+TEST(HostileInput, RefusesNamespaceBindingsMultipliedOverManyElements) {
+  const std::string text = declared_then_repeated(1000, 2000);
+  auto result = parse(text);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().kind, ParseError::Kind::Malformed);
+  EXPECT_TRUE(result.error().message().starts_with(
+      "Malformed XML. document records more than " + std::to_string((1 << 20) + text.size()) +
+      " namespace bindings in force at line 1, column "))
+      << result.error().message();
+}
+
+TEST(HostileInput, AcceptsAFewBindingsInheritedByManyElements) {
+  auto root = parse(declared_then_repeated(4, 400000));
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->children.back().as_element()->namespaces->size(), 4u);
+}
+
 TEST(HostileInput, RefusesDocumentsWithoutExactlyOneRootElement) {
   for (const char* text : {"", "   ", "<?xml version=\"1.0\"?>", "<!-- only -->", "<a/><b/>",
                            "<a/>text", "<a/><b/>text", "\xEF\xBB\xBF"}) {
