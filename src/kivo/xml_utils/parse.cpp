@@ -21,6 +21,9 @@ static_assert(std::is_nothrow_move_constructible_v<XMLNode>);
 constexpr char kNameSeparator = '\x01';
 // Deeper documents are refused so that every tree algorithm may recurse.
 constexpr std::size_t kMaxDepth = 1000;
+// Every element records the bindings in force, so a few declarations over many elements would
+// multiply memory; the recorded total may exceed the input's length by at most this much.
+constexpr std::size_t kRecordedBindingAllowance = std::size_t{1} << 20;
 // Attribute counts above this use a hash set for the local-name clash check.
 constexpr std::size_t kLinearAttributeScan = 16;
 
@@ -75,7 +78,10 @@ struct Binding {
 
 class TreeBuilder {
  public:
-  explicit TreeBuilder(XML_Parser parser) : parser_(parser) { open_.reserve(64); }
+  TreeBuilder(XML_Parser parser, std::size_t input_size)
+      : parser_(parser), binding_limit_(kRecordedBindingAllowance + input_size) {
+    open_.reserve(64);
+  }
 
   std::optional<Element>& root() { return root_; }
   const std::string& failure() const { return failure_; }
@@ -91,7 +97,14 @@ class TreeBuilder {
     element.name.assign(name.local);
     if (name.has_uri) element.namespace_uri.emplace(name.uri);
     if (name.has_prefix) element.prefix.emplace(name.prefix);
-    element.namespaces = bindings_in_force();
+    const auto& in_force = bindings_in_force();
+    recorded_bindings_ += in_force ? in_force->size() : 0;
+    if (recorded_bindings_ > binding_limit_) {
+      fail("document records more than " + std::to_string(binding_limit_) +
+           " namespace bindings in force");
+      return;
+    }
+    element.namespaces = in_force;
     add_attributes(element, atts);
     open_.push_back(std::move(element));
   }
@@ -211,6 +224,8 @@ class TreeBuilder {
   }
 
   XML_Parser parser_;
+  std::size_t binding_limit_;
+  std::size_t recorded_bindings_ = 0;
   std::vector<Element> open_;
   std::optional<Element> root_;
   std::string text_;
@@ -281,7 +296,7 @@ std::expected<Element, ParseError> parse(std::string_view text) {
       XML_ParserCreateNS(nullptr, kNameSeparator));
   if (!parser) return std::unexpected(malformed("out of memory"));
   XML_SetReturnNSTriplet(parser.get(), XML_TRUE);
-  TreeBuilder builder(parser.get());
+  TreeBuilder builder(parser.get(), text.size());
   XML_SetUserData(parser.get(), &builder);
   install_handlers(parser.get());
 

@@ -2,6 +2,7 @@
 #include <optional>
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -27,25 +28,34 @@ bool contains(std::string_view text, std::string_view part) {
 
 bool is_xml_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// Bindings declared in the text written so far; an empty URI undeclares the default namespace.
+// Bindings declared in the text written so far, one stack per prefix so that a lookup does not
+// scan every binding in force; an empty URI undeclares the default namespace.
 class NamespaceScope {
  public:
-  std::size_t mark() const { return bindings_.size(); }
-  void restore(std::size_t mark) { bindings_.resize(mark); }
+  std::size_t mark() const { return log_.size(); }
+  void restore(std::size_t mark) {
+    for (; log_.size() > mark; log_.pop_back()) stacks_.find(log_.back())->second.pop_back();
+  }
 
   /// The URI bound to `prefix` in the written text, or nullptr.
   const std::string_view* lookup(std::string_view prefix) const {
     static constexpr std::string_view xml_uri = kXmlUri;
     if (prefix == "xml") return &xml_uri;
-    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-      if (it->first == prefix) return it->second.empty() ? nullptr : &it->second;
-    }
-    return nullptr;
+    auto found = stacks_.find(prefix);
+    if (found == stacks_.end() || found->second.empty()) return nullptr;
+    const std::string_view& uri = found->second.back().uri;
+    return uri.empty() ? nullptr : &uri;
   }
 
   bool is_bound_to(std::string_view prefix, std::string_view uri) const {
     const auto* bound = lookup(prefix);
     return bound ? *bound == uri : uri.empty();
+  }
+
+  /// True when `prefix` was bound after `mark`, that is by the element being written.
+  bool bound_since(std::string_view prefix, std::size_t mark) const {
+    auto found = stacks_.find(prefix);
+    return found != stacks_.end() && !found->second.empty() && found->second.back().at >= mark;
   }
 
   /// True when a declaration of `prefix` as `uri` may be written.
@@ -55,10 +65,18 @@ class NamespaceScope {
     return !uri.empty() && is_ncname(prefix);
   }
 
-  void bind(std::string_view prefix, std::string_view uri) { bindings_.emplace_back(prefix, uri); }
+  void bind(std::string_view prefix, std::string_view uri) {
+    stacks_[prefix].push_back(Binding{uri, log_.size()});
+    log_.push_back(prefix);
+  }
 
  private:
-  std::vector<std::pair<std::string_view, std::string_view>> bindings_;
+  struct Binding {
+    std::string_view uri;
+    std::size_t at;  // position in log_
+  };
+  std::unordered_map<std::string_view, std::vector<Binding>> stacks_;
+  std::vector<std::string_view> log_;
 };
 
 class Emitter {
@@ -94,7 +112,7 @@ class Emitter {
     }
     const std::size_t scope_mark = scope_.mark();
     std::vector<std::pair<std::string_view, std::string_view>> declarations;
-    std::string_view prefix = name_prefix(element, declarations);
+    std::string_view prefix = name_prefix(element, declarations, scope_mark);
     out_ += '<';
     qualified_name(prefix, element.name);
     for (const auto& [decl_prefix, uri] : declarations) {
@@ -115,14 +133,19 @@ class Emitter {
     scope_.restore(scope_mark);
   }
 
+  // Only a prefix this element already declared is looked for among its declarations.
   void declare(std::string_view prefix, std::string_view uri,
-               std::vector<std::pair<std::string_view, std::string_view>>& declarations) {
+               std::vector<std::pair<std::string_view, std::string_view>>& declarations,
+               std::size_t scope_mark) {
     if (scope_.is_bound_to(prefix, uri)) return;
+    const bool redeclared = scope_.bound_since(prefix, scope_mark);
     scope_.bind(prefix, uri);
-    for (auto& declaration : declarations) {
-      if (declaration.first == prefix) {
-        declaration.second = uri;
-        return;
+    if (redeclared) {
+      for (auto& declaration : declarations) {
+        if (declaration.first == prefix) {
+          declaration.second = uri;
+          return;
+        }
       }
     }
     declarations.emplace_back(prefix, uri);
@@ -131,28 +154,30 @@ class Emitter {
   // Declares what the element needs and returns the prefix to write ("" for none).
   std::string_view name_prefix(
       const Element& element,
-      std::vector<std::pair<std::string_view, std::string_view>>& declarations) {
+      std::vector<std::pair<std::string_view, std::string_view>>& declarations,
+      std::size_t scope_mark) {
     if (element.namespaces) {
       for (const auto& [prefix, uri] : *element.namespaces) {
-        if (NamespaceScope::declarable(prefix, uri)) declare(prefix, uri, declarations);
+        if (NamespaceScope::declarable(prefix, uri)) declare(prefix, uri, declarations, scope_mark);
       }
     }
     // A recorded scope without a default namespace undeclares an inherited one.
-    if (!element.namespaces || !element.namespaces->contains("")) declare("", "", declarations);
+    if (!element.namespaces || !element.namespaces->contains(""))
+      declare("", "", declarations, scope_mark);
 
     std::string_view uri =
         element.namespace_uri ? std::string_view(*element.namespace_uri) : std::string_view();
     if (element.prefix && !element.prefix->empty()) {
       std::string_view prefix = *element.prefix;
       if (!uri.empty() && NamespaceScope::declarable(prefix, uri)) {
-        declare(prefix, uri, declarations);
+        declare(prefix, uri, declarations, scope_mark);
         return prefix;
       }
       if (scope_.lookup(prefix) != nullptr) return prefix;
     }
     // Written without prefix: the default namespace must be the element's own (or none).
     if (!NamespaceScope::declarable("", uri)) uri = {};
-    declare("", uri, declarations);
+    declare("", uri, declarations, scope_mark);
     return {};
   }
 

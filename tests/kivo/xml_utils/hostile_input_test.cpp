@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "kivo/xml_utils.hpp"
@@ -68,6 +69,48 @@ TEST(HostileInput, ParsesAHundredMegabyteAttributeValue) {
   ASSERT_TRUE(root);
   ASSERT_NE(root->attr("v"), nullptr);
   EXPECT_EQ(root->attr("v")->size(), kSize);
+}
+
+TEST(HostileInput, WritesManyNamespaceDeclarationsInLinearTime) {
+  constexpr int kPrefixes = 100000;
+  std::string text = "<r";
+  for (int i = 0; i < kPrefixes; ++i) text += " xmlns:p" + std::to_string(i) + "=\"urn:u\"";
+  text += "><p:c xmlns:p=\"urn:c\"/></r>";
+  auto root = parse(text);
+  ASSERT_TRUE(root);
+  const auto started = std::chrono::steady_clock::now();
+  auto written = write_xml_string(*root);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  ASSERT_TRUE(written);
+  auto reread = parse(*written);
+  ASSERT_TRUE(reread);
+  EXPECT_EQ(*reread, *root);
+}
+
+// Root declaring `prefixes` namespaces, holding `children` empty elements that inherit them.
+std::string declared_then_repeated(int prefixes, int children) {
+  std::string text = "<r";
+  for (int i = 0; i < prefixes; ++i) text += " xmlns:p" + std::to_string(i) + "=\"urn:u\"";
+  text += ">";
+  for (int i = 0; i < children; ++i) text += "<c/>";
+  return text + "</r>";
+}
+
+TEST(HostileInput, RefusesNamespaceBindingsMultipliedOverManyElements) {
+  const std::string text = declared_then_repeated(1000, 2000);
+  auto result = parse(text);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().kind, ParseError::Kind::Malformed);
+  EXPECT_TRUE(result.error().message().starts_with(
+      "Malformed XML. document records more than " + std::to_string((1 << 20) + text.size()) +
+      " namespace bindings in force at line 1, column "))
+      << result.error().message();
+}
+
+TEST(HostileInput, AcceptsAFewBindingsInheritedByManyElements) {
+  auto root = parse(declared_then_repeated(4, 400000));
+  ASSERT_TRUE(root);
+  EXPECT_EQ(root->children.back().as_element()->namespaces->size(), 4u);
 }
 
 TEST(HostileInput, RefusesDocumentsWithoutExactlyOneRootElement) {

@@ -147,6 +147,10 @@ TEST(Child, FindsTheFirstElementByLocalNameOnly) {
   EXPECT_EQ(child(root, "screen"), nullptr);
   EXPECT_EQ(child(root, "p:Screen"), nullptr);
 
+  Element only_other_nodes =
+      parsed("<r>Screen<!--Screen--><?Screen Screen?><![CDATA[Screen]]></r>");
+  EXPECT_EQ(child(only_other_nodes, "Screen"), nullptr);
+
   Element* editable = child(root, "Screen");
   editable->set_attr("n", "changed");
   EXPECT_EQ(*child(std::as_const(root), "Screen")->attr("n"), "changed");
