@@ -3,20 +3,13 @@
 
 #include "kivo/number_text.hpp"
 #include "kivo/stress/runner.hpp"
+#include "kivo/stress/runner/tree_paths.hpp"
 #include "kivo/xml_utils.hpp"
 
 namespace kivo::stress::runner {
 namespace {
 
 constexpr double kMinimumSpan = 0.000001;
-
-const Element* screens_list(std::span<const XMLNode> root_children) {
-  for (const auto& node : root_children) {
-    const Element* setup = node.as_element();
-    if (setup && setup->name == "ScreenSetup") return xml_utils::child(*setup, "screens");
-  }
-  return nullptr;
-}
 
 // Width over height of the slice's input rectangle, when every point reads and both spans are
 // finite and above the minimum (the engine refuses anything else before it looks at aspects).
@@ -61,6 +54,14 @@ void add_slices_of_screen(const Element& screen, std::vector<SliceInfo>& out) {
 }
 
 }  // namespace
+
+const Element* screens_list(std::span<const XMLNode> root_children) {
+  for (const auto& node : root_children) {
+    const Element* setup = node.as_element();
+    if (setup && setup->name == "ScreenSetup") return xml_utils::child(*setup, "screens");
+  }
+  return nullptr;
+}
 
 std::vector<SliceInfo> collect_slices(std::span<const XMLNode> root_children) {
   std::vector<SliceInfo> slices;

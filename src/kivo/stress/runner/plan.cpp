@@ -1,4 +1,5 @@
 #include "kivo/stress/runner.hpp"
+#include "kivo/stress/runner/tree_paths.hpp"
 #include "kivo/xml_utils.hpp"
 
 namespace kivo::stress::runner {
@@ -35,8 +36,7 @@ std::optional<PlannedOperation> plan_screen_copy(const Element& source, Rng& rng
 
 std::vector<LayerCandidate> layer_candidates(const Element& source, std::string_view tag) {
   std::vector<LayerCandidate> candidates;
-  const Element* setup = xml_utils::child(source, "ScreenSetup");
-  const Element* screens = setup ? xml_utils::child(*setup, "screens") : nullptr;
+  const Element* screens = screens_list(source.children);
   if (!screens) return candidates;
   for (const auto& node : screens->children) {
     const Element* screen = node.as_element();
