@@ -27,6 +27,8 @@ struct FailureArtifact {
   std::string source_before_file;
   std::string target_before_file;
   std::optional<std::string> target_after_file;
+  /// The case was found by a strict run and replays with the strict checks.
+  bool strict = false;
   friend bool operator==(const FailureArtifact&, const FailureArtifact&) = default;
 };
 

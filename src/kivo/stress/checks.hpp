@@ -21,6 +21,14 @@ Result<void> ensure_no_fresh_duplicates(const std::unordered_set<std::string>& b
                                         const Element& after, std::string_view name);
 /// Fails unless XmlState/ScreenSetup/screens holds at least one element.
 Result<void> ensure_required_structure(const Element& root);
+/// The written text of a preset, its re-read tree and the validation messages of that tree.
+struct RoundTrip {
+  std::string text;
+  Element reread;
+  std::vector<std::string> messages;
+};
+/// Writes, re-parses and checks the preset's required structure.
+Result<RoundTrip> roundtrip(const Element& root);
 /// Writes, re-parses and checks the preset; returns the validation messages.
 Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& root);
 /// SipHash-1-3 fingerprint of a trace as 16 lower-case hex digits.

@@ -42,6 +42,8 @@ struct StressConfig {
   std::filesystem::path out_dir;
   std::optional<std::filesystem::path> replay;
   bool minimize = false;
+  /// Judge every operation against the strict oracle and widen the corpus and the plans.
+  bool strict = false;
 };
 
 /// The part of a configuration stored in a failure case.

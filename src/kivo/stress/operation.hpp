@@ -7,15 +7,20 @@
 
 namespace kivo::stress {
 
+/// A copy of a screen, slice or mask (`StressOperation::Copy`).
+struct StressCopy {
+  std::string source_kind;
+  std::string source_unique_id;
+  std::optional<std::string> source_parent_unique_id;
+  std::optional<std::string> target_screen_unique_id;
+  /// Absent means "autoRenameRemap"; strict runs plan other policies to see them refused.
+  std::optional<std::string> collision_policy = std::nullopt;
+  friend bool operator==(const StressCopy&, const StressCopy&) = default;
+};
+
 /// One planned operation: a copy or an input-mask paste.
 struct StressOperation {
-  struct Copy {
-    std::string source_kind;
-    std::string source_unique_id;
-    std::optional<std::string> source_parent_unique_id;
-    std::optional<std::string> target_screen_unique_id;
-    friend bool operator==(const Copy&, const Copy&) = default;
-  };
+  using Copy = StressCopy;
   struct InputMask {
     std::string source_slice_unique_id;
     std::string target_slice_unique_id;

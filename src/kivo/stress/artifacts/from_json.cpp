@@ -65,6 +65,14 @@ bool read_flag(const Json& object, std::string_view key) {
   return value.get<bool>();
 }
 
+// Absent or null reads as false.
+bool read_optional_flag(const Json& object, std::string_view key) {
+  auto it = object.find(key);
+  if (it == object.end() || it->is_null()) return false;
+  if (!it->is_boolean()) wrong_type(key, "true, false or null");
+  return it->get<bool>();
+}
+
 StressConfigSnapshot read_config(const Json& object) {
   StressConfigSnapshot config;
   std::string profile = read_text(object, "profile");
@@ -89,7 +97,8 @@ StressOperation read_operation(const Json& object) {
     return {StressOperation::Copy{read_text(object, "source_kind"),
                                   read_text(object, "source_unique_id"),
                                   read_optional_text(object, "source_parent_unique_id"),
-                                  read_optional_text(object, "target_screen_unique_id")}};
+                                  read_optional_text(object, "target_screen_unique_id"),
+                                  read_optional_text(object, "collision_policy")}};
   }
   if (kind == "inputMask") {
     return {StressOperation::InputMask{read_text(object, "source_slice_unique_id"),
@@ -151,6 +160,7 @@ FailureArtifact read_artifact(const Json& object) {
   artifact.source_before_file = read_text(object, "sourceBeforeFile");
   artifact.target_before_file = read_text(object, "targetBeforeFile");
   artifact.target_after_file = read_optional_text(object, "targetAfterFile");
+  artifact.strict = read_optional_flag(object, "strict");
   return artifact;
 }
 

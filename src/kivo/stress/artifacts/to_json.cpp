@@ -32,6 +32,8 @@ Json operation_json(const StressOperation::Copy& copy) {
   json["source_unique_id"] = copy.source_unique_id;
   json["source_parent_unique_id"] = optional_text(copy.source_parent_unique_id);
   json["target_screen_unique_id"] = optional_text(copy.target_screen_unique_id);
+  // Written only when set, so that cases of ordinary runs keep their form.
+  if (copy.collision_policy) json["collision_policy"] = *copy.collision_policy;
   return json;
 }
 
@@ -80,6 +82,7 @@ Json artifact_json(const FailureArtifact& artifact) {
   json["sourceBeforeFile"] = artifact.source_before_file;
   json["targetBeforeFile"] = artifact.target_before_file;
   json["targetAfterFile"] = optional_text(artifact.target_after_file);
+  if (artifact.strict) json["strict"] = true;
   return json;
 }
 

@@ -1,11 +1,28 @@
 #include "kivo/stress/checks.hpp"
+#include "kivo/stress/replay/fault_hook.hpp"
 #include "kivo/validation.hpp"
 #include "kivo/xml_utils.hpp"
 
-namespace kivo::stress::checks {
+namespace kivo::stress {
+namespace {
 
-Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& root) {
-  auto text = xml_utils::write_xml_string(root);
+replay::test_hooks::WriterOverride writer_override;
+
+std::expected<std::string, WriteError> written_text(const Element& root) {
+  if (writer_override) return writer_override(root);
+  return xml_utils::write_xml_string(root);
+}
+
+}  // namespace
+
+namespace replay::test_hooks {
+void set_writer_override(WriterOverride writer) { writer_override = std::move(writer); }
+}  // namespace replay::test_hooks
+
+namespace checks {
+
+Result<RoundTrip> roundtrip(const Element& root) {
+  auto text = written_text(root);
   if (!text) return std::unexpected(Error::from_app(AppError::xml_write(std::move(text.error()))));
   auto reparsed = xml_utils::parse(*text);
   if (!reparsed) {
@@ -15,7 +32,15 @@ Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& roo
   if (auto structure = ensure_required_structure(*reparsed); !structure) {
     return std::unexpected(std::move(structure.error()));
   }
-  return validation::validate_doc(*reparsed);
+  std::vector<std::string> messages = validation::validate_doc(*reparsed);
+  return RoundTrip{std::move(*text), std::move(*reparsed), std::move(messages)};
 }
 
-}  // namespace kivo::stress::checks
+Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& root) {
+  auto result = roundtrip(root);
+  if (!result) return std::unexpected(std::move(result.error()));
+  return std::move(result->messages);
+}
+
+}  // namespace checks
+}  // namespace kivo::stress

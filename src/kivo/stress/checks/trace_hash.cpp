@@ -31,6 +31,8 @@ class TraceEncoder {
       text(copy->source_unique_id);
       optional_text(copy->source_parent_unique_id);
       optional_text(copy->target_screen_unique_id);
+      // Only strict runs set a policy; ordinary traces keep their hash.
+      if (copy->collision_policy) text(*copy->collision_policy);
     } else {
       const auto& mask = std::get<StressOperation::InputMask>(op.value);
       text(mask.source_slice_unique_id);

@@ -122,6 +122,9 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
     if (flag == "--minimize") {
       config.minimize = true;
       position += 1;
+    } else if (flag == "--strict") {
+      config.strict = true;
+      position += 1;
     } else if (flag == "-h" || flag == "--help") {
       std::cerr << kUsageText;
       return std::unexpected(Error("help requested"));

@@ -43,7 +43,7 @@ Result<ReplayResult> replay_trace(const FailureArtifact& artifact, const Element
   const std::uint64_t failing = artifact.failing_step_index;
   for (std::size_t step = 0; step < artifact.operation_trace.size(); ++step) {
     const OperationTraceItem& item = artifact.operation_trace[step];
-    const std::string observed = execute_with_invariants(source, target, item.operation);
+    const std::string observed = execute_checked(source, target, item.operation, artifact.strict);
     if (observed != item.outcome) {
       return fail("Replay diverged at step " + std::to_string(step) + ". expected='" +
                   item.outcome + "' observed='" + observed + "'");

@@ -11,12 +11,14 @@ struct SuffixRun {
 };
 
 SuffixRun replay_suffix(const std::vector<OperationTraceItem>& trace, std::size_t start,
-                        const Element& source_before, const Element& target_before) {
+                        const Element& source_before, const Element& target_before, bool strict) {
   SuffixRun result;
+  // Fresh copies each time: a faulty engine may have changed either document.
+  const Element source = source_before;
   Element target = target_before;
   for (std::size_t at = start; at < trace.size(); ++at) {
     const OperationTraceItem& item = trace[at];
-    std::string outcome = replay::execute_with_invariants(source_before, target, item.operation);
+    std::string outcome = replay::execute_checked(source, target, item.operation, strict);
     const bool passed = replay::satisfies(outcome, item.expected);
     result.trace.push_back(
         {result.trace.size(), item.operation, item.expected, std::move(outcome)});
@@ -41,9 +43,9 @@ bool fails_the_same_way(const SuffixRun& run, const FirstFailure& failure) {
 
 std::optional<std::vector<OperationTraceItem>> shorten_trace(
     const std::vector<OperationTraceItem>& trace, const Element& source_before,
-    const Element& target_before, const FirstFailure& failure) {
+    const Element& target_before, const FirstFailure& failure, bool strict) {
   for (std::size_t start = 1; start < trace.size(); ++start) {
-    SuffixRun run = replay_suffix(trace, start, source_before, target_before);
+    SuffixRun run = replay_suffix(trace, start, source_before, target_before, strict);
     if (fails_the_same_way(run, failure)) return std::move(run.trace);
   }
   return std::nullopt;

@@ -19,6 +19,6 @@ struct FirstFailure {
 /// fails the same way; nothing when no suffix does.
 std::optional<std::vector<OperationTraceItem>> shorten_trace(
     const std::vector<OperationTraceItem>& trace, const Element& source_before,
-    const Element& target_before, const FirstFailure& failure);
+    const Element& target_before, const FirstFailure& failure, bool strict);
 
 }  // namespace kivo::stress::runner

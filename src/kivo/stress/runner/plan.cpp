@@ -8,11 +8,6 @@ namespace {
 constexpr double kAspectMismatchRatio = 1.35;
 constexpr double kOverwriteProbability = 0.55;
 
-struct LayerCandidate {
-  std::string unique_id;
-  std::string screen_id;
-};
-
 PlannedOperation expect_success(StressOperation::Copy copy) {
   return {{std::move(copy)}, {ExpectedOutcome::Success{}}};
 }
@@ -32,25 +27,6 @@ std::optional<PlannedOperation> plan_screen_copy(const Element& source, Rng& rng
   const std::string* id = rng.choose(ids);
   if (!id) return std::nullopt;
   return expect_success({"screen", *id, std::nullopt, std::nullopt});
-}
-
-std::vector<LayerCandidate> layer_candidates(const Element& source, std::string_view tag) {
-  std::vector<LayerCandidate> candidates;
-  const Element* screens = screens_list(source.children);
-  if (!screens) return candidates;
-  for (const auto& node : screens->children) {
-    const Element* screen = node.as_element();
-    const std::string* screen_id = screen ? screen->attr("uniqueId") : nullptr;
-    if (!screen || screen->name != "Screen" || !screen_id) continue;
-    const Element* layers = xml_utils::child(*screen, "layers");
-    if (!layers) continue;
-    for (const auto& layer_node : layers->children) {
-      const Element* layer = layer_node.as_element();
-      const std::string* id = layer ? layer->attr("uniqueId") : nullptr;
-      if (layer && layer->name == tag && id) candidates.push_back({*id, *screen_id});
-    }
-  }
-  return candidates;
 }
 
 std::optional<PlannedOperation> plan_layer_copy(const Element& source, const Element& target,
@@ -106,6 +82,25 @@ std::optional<PlannedOperation> plan_aspect_mismatch(const Element& source, cons
 }
 
 }  // namespace
+
+std::vector<LayerCandidate> layer_candidates(const Element& source, std::string_view tag) {
+  std::vector<LayerCandidate> candidates;
+  const Element* screens = screens_list(source.children);
+  if (!screens) return candidates;
+  for (const auto& node : screens->children) {
+    const Element* screen = node.as_element();
+    const std::string* screen_id = screen ? screen->attr("uniqueId") : nullptr;
+    if (!screen || screen->name != "Screen" || !screen_id) continue;
+    const Element* layers = xml_utils::child(*screen, "layers");
+    if (!layers) continue;
+    for (const auto& layer_node : layers->children) {
+      const Element* layer = layer_node.as_element();
+      const std::string* id = layer ? layer->attr("uniqueId") : nullptr;
+      if (layer && layer->name == tag && id) candidates.push_back({*id, *screen_id});
+    }
+  }
+  return candidates;
+}
 
 std::optional<PlannedOperation> plan_input_mask_generic(std::span<const XMLNode> source_children,
                                                         std::span<const XMLNode> target_children,

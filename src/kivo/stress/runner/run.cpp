@@ -84,10 +84,13 @@ class StressRun {
     Element& target = corpus_[docs.target].doc;
     if (has_duplicate_identities(source, target)) return {};
     PairRun pair{number, docs, source, target, {}};
+    // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
+    const Element working_source = source;
     for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
-      auto planned = plan_operation(source, target, rng_);
+      auto planned = plan(source, target);
       if (!planned) continue;
-      std::string outcome = replay::execute_with_invariants(source, target, planned->operation);
+      std::string outcome =
+          replay::execute_checked(working_source, target, planned->operation, config_.strict);
       const bool passed = replay::satisfies(outcome, planned->expected);
       pair.trace.push_back(
           {slot, std::move(planned->operation), std::move(planned->expected), std::move(outcome)});
@@ -98,10 +101,16 @@ class StressRun {
     return {};
   }
 
+  std::optional<PlannedOperation> plan(const Element& source, const Element& target) {
+    if (config_.strict) return plan_operation_strict(source, target, rng_);
+    return plan_operation(source, target, rng_);
+  }
+
   std::vector<OperationTraceItem> final_trace(const PairRun& pair,
                                               const FirstFailure& failure) const {
     if (!config_.minimize || pair.trace.size() < 2) return pair.trace;
-    auto shortened = shorten_trace(pair.trace, pair.source_before, pair.target_before, failure);
+    auto shortened =
+        shorten_trace(pair.trace, pair.source_before, pair.target_before, failure, config_.strict);
     std::vector<OperationTraceItem> trace = shortened ? std::move(*shortened) : pair.trace;
     for (std::size_t i = 0; i < trace.size(); ++i) trace[i].index = i;
     return trace;
@@ -124,6 +133,7 @@ class StressRun {
     artifact.source_before_file = "source_before.xml";
     artifact.target_before_file = "target_before.xml";
     artifact.target_after_file = "target_after.xml";
+    artifact.strict = config_.strict;
     const std::string where =
         "Stress failure on pair " + std::to_string(pair.number) + " step " + std::to_string(slot);
     auto case_dir =

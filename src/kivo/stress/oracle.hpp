@@ -1,0 +1,65 @@
+#pragma once
+
+// The strict oracle: what a copy must produce, computed from the two documents with code of the
+// harness's own, so that it never shares a fault with the engine it judges.
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "kivo/element.hpp"
+#include "kivo/stress/operation.hpp"
+
+namespace kivo::stress::oracle {
+
+/// Child positions from the root down to a node.
+using NodePath = std::vector<std::size_t>;
+/// Old-to-new identifier values.
+using IdMap = std::unordered_map<std::string, std::string>;
+
+/// What one operation must do to its target.
+struct Expectation {
+  /// The exact outcome text of a refusal ("error:..."); absent when the copy must succeed.
+  std::optional<std::string> refusal;
+  /// The receiving parent and the child position the copy must take.
+  NodePath parent;
+  std::size_t position = 0;
+  /// True when the copy takes the place of the node at `position` instead of being inserted.
+  bool replaces = false;
+  /// The subtree the copy must be.
+  Element subtree;
+  /// The result's notes, in order.
+  std::vector<std::string> messages;
+  IdMap unique_id_map;
+  IdMap id_hash_map;
+};
+
+/// The expectation of `operation` on the two documents as they stand before it.
+Expectation expect(const Element& source, const Element& target, const StressOperation& operation);
+
+/// A fingerprint of the whole tree (attribute order ignored), leaving out the node at `skip`.
+std::uint64_t fingerprint(const Element& root, const NodePath* skip = nullptr);
+/// The node at `path`, or nullptr.
+const Element* element_at(const Element& root, const NodePath& path);
+/// `path` as "/XmlState/ScreenSetup/screens/Screen#3" (child positions after '#').
+std::string path_text(const Element& root, const NodePath& path);
+/// The first difference between two trees, described with `where` as the place of `expected`.
+std::optional<std::string> first_difference(const Element& expected, const Element& actual,
+                                            const std::string& where);
+/// How `reread` differs from what reading the text of `memory` must give, if at all.
+std::optional<std::string> reread_difference(const Element& memory, const Element& reread);
+/// True when any element carries namespace information.
+bool has_namespace_info(const Element& root);
+/// The fixed text form of a tree without namespace information, or why it cannot be written.
+std::expected<std::string, std::string> fixed_form(const Element& root);
+/// How `written` differs from the fixed text form of `root`, if at all (namespace-free trees).
+std::optional<std::string> text_form_difference(const Element& root, std::string_view written);
+/// `text` in single quotes for a one-line message: control characters escaped, long text cut.
+std::string shown(std::string_view text);
+
+}  // namespace kivo::stress::oracle

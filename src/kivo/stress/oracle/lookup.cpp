@@ -1,0 +1,91 @@
+#include "kivo/stress/oracle/detail.hpp"
+
+namespace kivo::stress::oracle {
+namespace detail {
+
+std::optional<std::size_t> first_child(const Element& parent, std::string_view name) {
+  for (std::size_t i = 0; i < parent.children.size(); ++i) {
+    const Element* child = parent.children[i].as_element();
+    if (child && child->name == name) return i;
+  }
+  return std::nullopt;
+}
+
+Located descend(const Located& from, std::string_view name) {
+  if (!from.element) return {};
+  auto index = first_child(*from.element, name);
+  if (!index) return {};
+  Located found{from.element->children[*index].as_element(), from.path};
+  found.path.push_back(*index);
+  return found;
+}
+
+Located screens_list(const Element& root) {
+  return descend(descend(Located{&root, {}}, "ScreenSetup"), "screens");
+}
+
+bool has_id(const Element& element, std::string_view id) {
+  const std::string* value = element.attr("uniqueId");
+  return value && *value == id;
+}
+
+Located find_screen(const Element& root, std::string_view id) {
+  const Located screens = screens_list(root);
+  if (!screens.element) return {};
+  for (std::size_t i = 0; i < screens.element->children.size(); ++i) {
+    const Element* screen = screens.element->children[i].as_element();
+    if (screen && screen->name == "Screen" && has_id(*screen, id)) {
+      Located found{screen, screens.path};
+      found.path.push_back(i);
+      return found;
+    }
+  }
+  return {};
+}
+
+Located find_slice(const Element& root, std::string_view id) {
+  const Located screens = screens_list(root);
+  if (!screens.element) return {};
+  for (std::size_t i = 0; i < screens.element->children.size(); ++i) {
+    Located screen{screens.element->children[i].as_element(), screens.path};
+    if (!screen.element) continue;
+    screen.path.push_back(i);
+    const Located layers = descend(screen, "layers");
+    if (!layers.element) continue;
+    for (std::size_t k = 0; k < layers.element->children.size(); ++k) {
+      const Element* slice = layers.element->children[k].as_element();
+      if (slice && slice->name == "Slice" && has_id(*slice, id)) {
+        Located found{slice, layers.path};
+        found.path.push_back(k);
+        return found;
+      }
+    }
+  }
+  return {};
+}
+
+}  // namespace detail
+
+const Element* element_at(const Element& root, const NodePath& path) {
+  const Element* at = &root;
+  for (std::size_t index : path) {
+    if (index >= at->children.size()) return nullptr;
+    at = at->children[index].as_element();
+    if (!at) return nullptr;
+  }
+  return at;
+}
+
+std::string path_text(const Element& root, const NodePath& path) {
+  std::string text = "/" + root.name;
+  const Element* at = &root;
+  for (std::size_t index : path) {
+    const Element* next =
+        at && index < at->children.size() ? at->children[index].as_element() : nullptr;
+    text += "/" + (next ? next->name : std::string("node")) + "#" + std::to_string(index);
+    at = next;
+  }
+  return text;
+}
+
+}  // namespace kivo::stress::oracle
