@@ -17,6 +17,8 @@ namespace kivo::stress::generator {
 namespace {
 
 constexpr std::uint64_t kCorpusSeedSalt = 0xC0FFEE;
+// A stream of its own, so the ordinary part of each strict document is the ordinary document.
+constexpr std::uint64_t kStrictEditSalt = 0x57A1C7;
 
 std::string out_of_memory(std::uint64_t docs) {
   return "Out of memory while generating " + std::to_string(docs) + " documents";
@@ -101,6 +103,12 @@ Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
     corpus.reserve(static_cast<std::size_t>(config.docs));
     for (std::uint64_t i = 0; i < config.docs; ++i) {
       corpus.push_back(generate_one(template_root, i, rng, p, bias));
+    }
+    if (config.strict) {
+      auto strict_rng = StressRng::seed_from_u64(config.seed ^ kStrictEditSalt);
+      for (GeneratedDoc& generated : corpus) {
+        mutations::apply_strict_edits(generated.doc, strict_rng, strict_rng.gen_range(2, 7));
+      }
     }
     return corpus;
   } catch (const std::bad_alloc& error) {

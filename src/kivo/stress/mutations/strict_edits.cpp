@@ -1,0 +1,96 @@
+// Edits only strict runs make: names and content the ordinary corpus never holds, so that the
+// writer's escaping and the engine's naming rules meet their hard cases.
+#include <array>
+
+#include "kivo/stress/mutations.hpp"
+#include "kivo/stress/mutations/steps.hpp"
+#include "kivo/xml_utils.hpp"
+
+namespace kivo::stress::mutations {
+namespace {
+
+constexpr std::array<const char*, 9> kOddNames = {
+    "Quote \"A\"", "Less <B> more", "Amp & C",          "Apos 'D'",          "Line\nbreak",
+    "Tab\there",   "Close ]]> end", "Carriage\rreturn", "All <&>\"' of them"};
+constexpr std::array<const char*, 3> kSuffixes = {" (Copy)", " (Copy 7)", " (Copy 2)"};
+
+struct Named {
+  Element* element = nullptr;
+  bool screen = false;
+};
+
+void collect_named(Element& element, std::vector<Named>& out) {
+  if (element.name == "Screen" || element.name == "Slice" || element.name == "Mask") {
+    out.push_back({&element, element.name == "Screen"});
+  }
+  for (XMLNode& node : element.children) {
+    if (Element* child = node.as_element()) collect_named(*child, out);
+  }
+}
+
+std::string display_name(const Named& named) {
+  const Element* group =
+      xml_utils::params_by_name(*named.element, named.screen ? "Params" : "Common");
+  if (group) {
+    if (auto name = xml_utils::param_value(*group, "Name")) return *name;
+  }
+  const std::string* attribute = named.element->attr("name");
+  return attribute ? *attribute : named.element->name;
+}
+
+void rename(const Named& named, const std::string& name) {
+  if (named.screen) named.element->set_attr("name", name);
+  Element* group = xml_utils::params_by_name(*named.element, named.screen ? "Params" : "Common");
+  if (group) xml_utils::set_param_value(*group, "Name", name);
+}
+
+void dmx_takes_screen_name(Element& root, const std::vector<Named>& named, Rng& rng) {
+  std::vector<const Named*> screens;
+  for (const Named& n : named) {
+    if (n.screen) screens.push_back(&n);
+  }
+  auto index = rng.choose_index(screens.size());
+  if (!index) return;
+  std::string name = display_name(*screens[*index]);
+  if (rng.gen_bool(0.5)) name += " (Copy)";
+  Element* setup = xml_utils::child(root, "ScreenSetup");
+  Element* list = setup ? xml_utils::child(*setup, "screens") : nullptr;
+  if (!list) return;
+  for (XMLNode& node : list->children) {
+    Element* dmx = node.as_element();
+    if (dmx && dmx->name == "DmxScreen") rename({dmx, true}, name);
+  }
+}
+
+void insert_mixed_content(const Named& named, Rng& rng) {
+  static const std::array<XMLNode, 5> kNodes = {
+      XMLNode{Text{"a < b & c > d"}}, XMLNode{CData{"raw ]]> inside"}},
+      XMLNode{CData{"line\r\nends"}}, XMLNode{Comment{"unpadded"}}, XMLNode{Text{"cr\rhere"}}};
+  auto& children = named.element->children;
+  const std::size_t at = rng.gen_range(0, children.size() + 1);
+  children.insert(children.begin() + static_cast<std::ptrdiff_t>(at),
+                  kNodes[rng.gen_range(0, kNodes.size())]);
+}
+
+void apply_edit(Element& root, Rng& rng) {
+  std::vector<Named> named;
+  collect_named(root, named);
+  const std::uint64_t kind = rng.gen_range(0, 4);
+  if (kind == 2) return dmx_takes_screen_name(root, named, rng);
+  auto index = rng.choose_index(named.size());
+  if (!index) return;
+  const Named& chosen = named[*index];
+  if (kind == 0) return rename(chosen, kOddNames[rng.gen_range(0, kOddNames.size())]);
+  if (kind == 1) {
+    return rename(chosen, display_name(chosen) + kSuffixes[rng.gen_range(0, kSuffixes.size())]);
+  }
+  insert_mixed_content(chosen, rng);
+}
+
+}  // namespace
+
+void apply_strict_edits(Element& root, Rng& rng, std::uint64_t count) {
+  for (std::uint64_t i = 0; i < count; ++i) apply_edit(root, rng);
+}
+
+}  // namespace kivo::stress::mutations
