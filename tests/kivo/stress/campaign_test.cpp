@@ -10,7 +10,6 @@
 
 #include <csignal>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 
 #include "kivo/stress/artifacts.hpp"
@@ -76,16 +75,43 @@ Output program(const std::vector<std::string>& args) {
   return {status, err.str()};
 }
 
-std::string without_elapsed(const std::string& text) {
-  return std::regex_replace(text, std::regex("elapsed=[0-9]+\\.[0-9]{3}s"), "elapsed=<t>");
+// `text` with what follows each `key`, up to the next `stop` character, replaced by "<x>".
+std::string blank_after(std::string text, const std::string& key, char stop) {
+  for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+    const auto from = at + key.size();
+    const auto to = text.find(stop, from);
+    if (to == std::string::npos) break;
+    text.replace(from, to - from, "<x>");
+  }
+  return text;
+}
+
+std::string without_elapsed(const std::string& text) { return blank_after(text, "elapsed=", 's'); }
+
+// The decimal number right after the first `key` in `text`, or nothing.
+std::optional<std::uint64_t> number_after(const std::string& text, const std::string& key) {
+  const auto at = text.find(key);
+  if (at == std::string::npos) return std::nullopt;
+  const auto from = at + key.size();
+  const auto to = text.find_first_not_of("0123456789", from);
+  if (to == from) return std::nullopt;
+  return std::stoull(text.substr(from, to - from));
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
 }
 
 // The case directories named by "Artifacts: " in `text`, in order.
 std::vector<std::filesystem::path> case_dirs_in(const std::string& text) {
   std::vector<std::filesystem::path> dirs;
-  const std::regex artifacts("Artifacts: ([^\n]+)\n");
-  for (std::sregex_iterator it(text.begin(), text.end(), artifacts), end; it != end; ++it) {
-    dirs.emplace_back((*it)[1].str());
+  const std::string key = "Artifacts: ";
+  for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+    const auto from = at + key.size();
+    dirs.emplace_back(text.substr(from, text.find('\n', from) - from));
   }
   return dirs;
 }
@@ -165,11 +191,8 @@ TEST(Campaign, EachSeedPrintsWhatItsOwnRunPrintsAndWritesTheSameCase) {
     const Output single = program(mixed_args(dir, {"--seed", std::to_string(seed)}));
     EXPECT_EQ(single.status, (seed == 4 || seed == 5) ? 1 : 0) << single.err;
     expected += single.err;
-    std::smatch counts;
-    if (std::regex_search(single.err, counts, std::regex("attempted=(\\d+) succeeded=(\\d+)"))) {
-      attempted += std::stoull(counts[1]);
-      succeeded += std::stoull(counts[2]);
-    }
+    attempted += number_after(single.err, " attempted=").value_or(0);
+    succeeded += number_after(single.err, " succeeded=").value_or(0);
   }
   // The case directories differ only by name; compare them pairwise, then the text without them.
   const auto campaign_cases = case_dirs_in(campaign.err);
@@ -184,12 +207,11 @@ TEST(Campaign, EachSeedPrintsWhatItsOwnRunPrintsAndWritesTheSameCase) {
           << file;
     }
   }
-  const std::regex artifacts("Artifacts: [^\n]+\n");
   expected += "Stress campaign complete seeds=1..6 jobs=3 runs=6 failed=2 attempted=" +
               std::to_string(attempted) + " succeeded=" + std::to_string(succeeded) +
-              " elapsed=<t>\n";
-  EXPECT_EQ(std::regex_replace(without_elapsed(campaign.err), artifacts, "Artifacts: <dir>\n"),
-            std::regex_replace(expected, artifacts, "Artifacts: <dir>\n"));
+              " elapsed=<x>s\n";
+  EXPECT_EQ(blank_after(without_elapsed(campaign.err), "Artifacts: ", '\n'),
+            blank_after(expected, "Artifacts: ", '\n'));
   expect_only_complete_cases(dir.path() / "out", 4);
 }
 
@@ -269,12 +291,26 @@ TEST(Stats, FamiliesCountedAfterTheClosingLineAndBesideTheCase) {
   TempDir dir;
   const Output passing = program(mixed_args(dir, {"--seed", "1", "--stats"}));
   EXPECT_EQ(passing.status, 0);
-  EXPECT_TRUE(std::regex_match(
-      passing.err,
-      std::regex("Stress run complete profile=fast seed=1 [^\n]*\n"
-                 "(Stats [a-z-]+ planned=\\d+ succeeded=\\d+ refused=\\d+ failed=0 slowest=(-|"
-                 "[0-9.]+ms seed=1 pair=0 step=[01])\n){7}")))
-      << passing.err;
+  const auto lines = lines_of(passing.err);
+  ASSERT_EQ(lines.size(), 8u) << passing.err;
+  EXPECT_EQ(lines[0].rfind("Stress run complete profile=fast seed=1 ", 0), 0u);
+  for (std::size_t i = 0; i < kivo::stress::stats::kFamilyCount; ++i) {
+    const std::string& line = lines[i + 1];
+    const auto family = static_cast<Family>(i);
+    EXPECT_EQ(
+        line.rfind("Stats " + std::string(kivo::stress::stats::family_name(family)) + " planned=",
+                   0),
+        0u)
+        << line;
+    const auto planned = number_after(line, " planned=");
+    const auto succeeded = number_after(line, " succeeded=");
+    const auto refused = number_after(line, " refused=");
+    ASSERT_TRUE(planned && succeeded && refused) << line;
+    EXPECT_EQ(*planned, *succeeded + *refused) << line;
+    // The slowest step names its place, or there was none.
+    const bool placed = line.find("ms seed=1 pair=0 step=") != std::string::npos;
+    EXPECT_TRUE(*planned > 0 ? placed : line.ends_with(" failed=0 slowest=-")) << line;
+  }
   const Output failing = program(mixed_args(dir, {"--seed", "4", "--stats"}));
   EXPECT_EQ(failing.status, 1);
   EXPECT_EQ(failing.err.rfind("kivo_stress failed: Stress failure on pair 0 step 0. ", 0), 0u);
@@ -353,7 +389,18 @@ int finish_child(const Child& child, std::string& text) {
 
 // The text without the progress line's drawings and erasures.
 std::string without_progress(const std::string& text) {
-  return std::regex_replace(text, std::regex("\r[^\r\n]*\x1b\\[K"), "");
+  std::string kept;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto erase_end = text.find("\x1b[K", at);
+    const auto line_start = text.find('\r', at);
+    if (line_start == std::string::npos || erase_end == std::string::npos) {
+      kept += text.substr(at);
+      break;
+    }
+    kept += text.substr(at, line_start - at);
+    at = erase_end + 3;
+  }
+  return kept;
 }
 
 TEST(Executable, ProgressLineOnlyOnATerminalAndNeverInTheResultLines) {
@@ -388,7 +435,7 @@ TEST(Executable, ProgressLineOnlyOnATerminalAndNeverInTheResultLines) {
     if (c.progress) {
       EXPECT_NE(on_terminal.find(c.progress), std::string::npos) << on_terminal;
       // Every drawing is erased before the next result line is printed.
-      EXPECT_TRUE(std::regex_search(on_terminal, std::regex("\r\x1b\\[KStress ")));
+      EXPECT_NE(on_terminal.find("\r\x1b[KStress "), std::string::npos) << on_terminal;
     } else {
       EXPECT_EQ(on_terminal.find('\r'), std::string::npos) << on_terminal;
     }
@@ -407,29 +454,35 @@ TEST(Executable, SignalsStopCleanlyWithTheFinishedSeedsPrinted) {
   read_child(campaign, text, "seed=3 ");
   ::kill(campaign.pid, SIGINT);
   EXPECT_EQ(finish_child(campaign, text), 130) << text;
-  std::smatch last;
-  ASSERT_TRUE(std::regex_search(
-      text, last,
-      std::regex("\nStress campaign stopped by SIGINT seeds=1..100000000 jobs=2 runs=(\\d+) "
-                 "failed=(\\d+) attempted=\\d+ succeeded=\\d+ elapsed=[0-9.]+s\n$")))
+  const auto lines = lines_of(text);
+  ASSERT_FALSE(lines.empty());
+  const std::string& last = lines.back();
+  EXPECT_EQ(last.rfind("Stress campaign stopped by SIGINT seeds=1..100000000 jobs=2 runs=", 0), 0u)
       << text;
+  EXPECT_TRUE(text.ends_with("s\n"));
   // One result per finished seed, in seed order; a seed cut short in between leaves no line.
   std::uint64_t previous = 0;
   std::size_t results = 0, failures = 0;
-  const std::regex result("(?:seed=(\\d+) docs=3|Artifacts: [^\n]*/\\d+_(\\d+)(?:_\\d+)?\n)");
-  for (std::sregex_iterator it(text.begin(), text.end(), result), end; it != end; ++it) {
-    const std::uint64_t seed = std::stoull((*it)[1].matched ? (*it)[1].str() : (*it)[2].str());
-    if ((*it)[2].matched) ++failures;
-    EXPECT_GT(seed, previous) << text;
+  for (const auto& line : lines) {
+    std::optional<std::uint64_t> seed;
+    if (line.starts_with("Stress run complete ")) seed = number_after(line, " seed=");
+    if (line.starts_with("kivo_stress failed: ")) {
+      // The case directory is "<seconds>_<seed>", maybe with a suffix.
+      const std::string name = line.substr(line.rfind('/') + 1);
+      seed = number_after(name, "_");
+      ++failures;
+    }
+    if (!seed) continue;
+    EXPECT_GT(*seed, previous) << text;
     // Seed 3 was printed before the signal, so 1 to 3 are all there.
     if (results < 3) {
-      EXPECT_EQ(seed, results + 1) << text;
+      EXPECT_EQ(*seed, results + 1) << text;
     }
-    previous = seed;
+    previous = *seed;
     ++results;
   }
-  EXPECT_EQ(std::to_string(results), last[1].str());
-  EXPECT_EQ(std::to_string(failures), last[2].str());
+  EXPECT_EQ(number_after(last, " runs=").value_or(UINT64_MAX), results);
+  EXPECT_EQ(number_after(last, " failed=").value_or(UINT64_MAX), failures);
   expect_only_complete_cases(dir.path() / "out", failures);
 
   // A single run stopped by SIGTERM; the progress line on a terminal shows it has started.
