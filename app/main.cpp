@@ -1,15 +1,17 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "kivo/stress/campaign/signals.hpp"
 #include "kivo/stress/cli.hpp"
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv, argv + argc);
-  auto result = kivo::stress::cli_main(args, std::cerr);
-  if (!result) {
-    std::cerr << "kivo_stress failed: " << result.error().display_chain() << '\n';
-    return 1;
-  }
-  return 0;
+  kivo::stress::campaign::install_stop_handlers();
+  const kivo::stress::ProgramControl control{&kivo::stress::campaign::stop_requested(),
+                                             &kivo::stress::campaign::stop_signal(),
+                                             ::isatty(STDERR_FILENO) == 1};
+  return kivo::stress::program_main(args, std::cerr, control);
 }

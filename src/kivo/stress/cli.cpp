@@ -1,7 +1,11 @@
 #include "kivo/stress/cli.hpp"
 
+#include <csignal>
 #include <span>
 
+#include "kivo/stress/campaign.hpp"
+#include "kivo/stress/campaign/progress.hpp"
+#include "kivo/stress/campaign/signals.hpp"
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
@@ -17,13 +21,63 @@ bool asks_for_help(std::span<const std::string> args) {
   return false;
 }
 
-Result<void> run_mode(const StressConfig& config, std::ostream& err) {
-  auto summary = runner::run(config);
-  if (!summary) return std::unexpected(std::move(summary.error()));
-  err << "Stress run complete profile=" << summary->profile << " seed=" << summary->seed
-      << " docs=" << summary->docs << " pairs=" << summary->pairs
-      << " attempted=" << summary->attempted << " succeeded=" << summary->succeeded << '\n';
-  return {};
+int stopping_signal(const ProgramControl& control) {
+  const int signal = control.stop_signal ? control.stop_signal->load() : 0;
+  return signal != 0 ? signal : SIGINT;
+}
+
+Result<int> run_mode(const StressConfig& config, std::ostream& err, const ProgramControl& control) {
+  runner::RunControl run_control;
+  run_control.cancel = control.stop;
+  const bool show_progress = control.err_is_terminal && !config.quiet;
+  campaign::ProgressLine progress(err, show_progress);
+  const auto started = std::chrono::steady_clock::now();
+  if (show_progress) {
+    run_control.on_progress = [&](const runner::RunProgress& done) {
+      if (!progress.due()) return;
+      const std::string counts =
+          "pairs " + std::to_string(done.pairs_done) + "/" + std::to_string(config.pairs);
+      const double fraction =
+          static_cast<double>(done.pairs_done) / static_cast<double>(config.pairs);
+      progress.show(campaign::progress_text(counts, fraction, done.steps_done,
+                                            std::chrono::steady_clock::now() - started));
+    };
+  }
+  stats::RunStats stats;
+  if (config.stats) campaign::attach_stats(run_control, stats);
+  auto summary = runner::run(config, run_control);
+  progress.clear();
+  if (!summary) {
+    if (runner::is_cancelled(summary.error())) {
+      const int signal = stopping_signal(control);
+      err << "Stress run stopped by " << campaign::signal_name(signal) << '\n';
+      return 128 + signal;
+    }
+    if (!config.stats) return std::unexpected(std::move(summary.error()));
+    err << campaign::failure_line(summary.error()) << stats.text();
+    return 1;
+  }
+  err << campaign::closing_line(*summary) << '\n';
+  if (config.stats) err << stats.text();
+  return 0;
+}
+
+Result<int> campaign_mode(const StressConfig& config, std::ostream& err,
+                          const ProgramControl& control) {
+  const campaign::CampaignOptions options{control.stop, control.err_is_terminal && !config.quiet};
+  auto result = campaign::run_campaign(config, err, options);
+  if (!result) return std::unexpected(std::move(result.error()));
+  int status = result->failed > 0 ? 1 : 0;
+  if (result->stopped) {
+    const int signal = stopping_signal(control);
+    err << campaign::campaign_line(config, *result, "stopped by " + campaign::signal_name(signal))
+        << '\n';
+    status = 128 + signal;
+  } else {
+    err << campaign::campaign_line(config, *result) << '\n';
+  }
+  if (config.stats) err << result->stats.text();
+  return status;
 }
 
 Result<void> replay_mode(const std::filesystem::path& case_path, std::ostream& err) {
@@ -35,19 +89,47 @@ Result<void> replay_mode(const std::filesystem::path& case_path, std::ostream& e
   return {};
 }
 
-}  // namespace
-
-Result<void> cli_main(const std::vector<std::string>& argv, std::ostream& err) {
+// The program's work; an error is what `main` prints, a value the exit status.
+Result<int> dispatch(const std::vector<std::string>& argv, std::ostream& err,
+                     const ProgramControl& control) {
   const std::span<const std::string> args =
       argv.empty() ? std::span<const std::string>() : std::span(argv).subspan(1);
   if (asks_for_help(args)) {
     err << kUsageText;
-    return {};
+    return 0;
   }
   auto config = from_args(args);
   if (!config) return std::unexpected(std::move(config.error()));
-  if (!config->replay) return run_mode(*config, err);
-  return replay_mode(*config->replay, err);
+  if (config->replay) {
+    if (auto replayed = replay_mode(*config->replay, err); !replayed) {
+      return std::unexpected(std::move(replayed.error()));
+    }
+    return 0;
+  }
+  if (config->seeds) return campaign_mode(*config, err, control);
+  return run_mode(*config, err, control);
+}
+
+}  // namespace
+
+Result<void> cli_main(const std::vector<std::string>& argv, std::ostream& err) {
+  auto status = dispatch(argv, err, {});
+  if (!status) return std::unexpected(std::move(status.error()));
+  if (*status != 0) {
+    return std::unexpected(
+        Error("exit status " + std::to_string(*status) + " (the failures are printed above)"));
+  }
+  return {};
+}
+
+int program_main(const std::vector<std::string>& argv, std::ostream& err,
+                 const ProgramControl& control) {
+  auto status = dispatch(argv, err, control);
+  if (!status) {
+    err << campaign::failure_line(status.error());
+    return 1;
+  }
+  return *status;
 }
 
 }  // namespace kivo::stress

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "kivo/stress/error.hpp"
 
@@ -42,8 +43,20 @@ struct StressConfig {
   std::filesystem::path out_dir;
   std::optional<std::filesystem::path> replay;
   bool minimize = false;
+<<<<<<< HEAD
   /// Judge every operation against the strict oracle and widen the corpus and the plans.
   bool strict = false;
+=======
+  /// Campaign settings: an inclusive seed range run seed by seed instead of `seed` alone.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> seeds;
+  /// Seeds run at once; 0 means one per core.
+  std::uint64_t jobs = 1;
+  bool stop_on_failure = false;
+  /// No progress line even on a terminal.
+  bool quiet = false;
+  /// Per-family statistics after the closing line, and stats.json beside a failure case.
+  bool stats = false;
+>>>>>>> campaign
 };
 
 /// The part of a configuration stored in a failure case.

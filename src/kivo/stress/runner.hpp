@@ -12,6 +12,7 @@
 #include "kivo/stress/error.hpp"
 #include "kivo/stress/operation.hpp"
 #include "kivo/stress/rng.hpp"
+#include "kivo/stress/runner/control.hpp"
 
 namespace kivo::stress::runner {
 
@@ -26,7 +27,8 @@ struct StressRunSummary {
 };
 
 /// Runs the stress loop described by `config`; a failing step is an error naming its case.
-Result<StressRunSummary> run(const StressConfig& config);
+/// `control` may watch the run or cancel it between steps.
+Result<StressRunSummary> run(const StressConfig& config, const RunControl& control = {});
 
 /// One slice of a document as the planner sees it.
 struct SliceInfo {

@@ -3,6 +3,7 @@
 
 #include "kivo/number_text.hpp"
 #include "kivo/stress/config.hpp"
+#include "kivo/stress/config/campaign_flags.hpp"
 #include "kivo/stress/usage.hpp"
 
 namespace kivo::stress {
@@ -117,8 +118,10 @@ Result<std::string> next_value(std::span<const std::string> args, std::size_t po
 
 Result<StressConfig> from_args(std::span<const std::string> args) {
   StressConfig config = default_for_profile(StressProfile::Fast);
+  bool seed_given = false;
   for (std::size_t position = 0; position < args.size();) {
     const std::string& flag = args[position];
+    seed_given = seed_given || flag == "--seed";
     if (flag == "--minimize") {
       config.minimize = true;
       position += 1;
@@ -135,12 +138,19 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
         return std::unexpected(std::move(applied.error()));
       }
       position += 2;
+    } else if (is_campaign_flag(flag)) {
+      auto used = apply_campaign_flag(config, args, position);
+      if (!used) return std::unexpected(std::move(used.error()));
+      position += *used;
     } else {
       return std::unexpected(
           Error("Unknown flag '" + flag + "'. Use --help to see supported flags."));
     }
   }
   if (auto valid = validate(config); !valid) return std::unexpected(std::move(valid.error()));
+  if (auto valid = validate_campaign(config, seed_given); !valid) {
+    return std::unexpected(std::move(valid.error()));
+  }
   return config;
 }
 

@@ -1,3 +1,5 @@
+#include <chrono>
+
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/checks.hpp"
 #include "kivo/stress/generator.hpp"
@@ -5,6 +7,7 @@
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/minimize.hpp"
+#include "kivo/stress/stats.hpp"
 
 namespace kivo::stress::runner {
 namespace {
@@ -59,16 +62,20 @@ struct PairRun {
 
 class StressRun {
  public:
-  StressRun(const StressConfig& config, std::vector<generator::GeneratedDoc> corpus)
+  StressRun(const StressConfig& config, std::vector<generator::GeneratedDoc> corpus,
+            const RunControl& control)
       : config_(config),
+        control_(control),
         corpus_(std::move(corpus)),
         rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {}
 
   Result<StressRunSummary> run_all() {
     const std::vector<std::size_t> valid = valid_positions(corpus_);
     for (std::uint64_t pair = 0; pair < config_.pairs; ++pair) {
+      if (cancelled()) return std::unexpected(Error(std::string(kRunCancelled)));
       const DocPair docs = pick_pair(rng_, valid, corpus_.size());
       if (auto done = run_pair(pair, docs); !done) return std::unexpected(std::move(done.error()));
+      if (control_.on_progress) control_.on_progress({pair + 1, steps_});
     }
     return StressRunSummary{std::string(config_.profile.name()),
                             config_.seed,
@@ -87,11 +94,20 @@ class StressRun {
     // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
     const Element working_source = source;
     for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
+      if (cancelled()) return std::unexpected(Error(std::string(kRunCancelled)));
       auto planned = plan(source, target);
       if (!planned) continue;
+      const auto started = control_.stats ? std::chrono::steady_clock::now()
+                                          : std::chrono::steady_clock::time_point{};
       std::string outcome =
           replay::execute_checked(working_source, target, planned->operation, config_.strict);
       const bool passed = replay::satisfies(outcome, planned->expected);
+      ++steps_;
+      if (control_.stats) {
+        control_.stats->record(planned->operation, planned->expected, outcome, passed,
+                               std::chrono::steady_clock::now() - started,
+                               {config_.seed, number, slot});
+      }
       pair.trace.push_back(
           {slot, std::move(planned->operation), std::move(planned->expected), std::move(outcome)});
       if (!passed) return std::unexpected(fail(pair, slot));
@@ -144,19 +160,26 @@ class StressRun {
       return std::move(case_dir.error())
           .context(where + " (case not written)\n" + artifact.failure_message);
     }
+    if (control_.on_case_written) control_.on_case_written(*case_dir);
     return Error(where + ". Artifacts: " + case_dir->string() + "\n" + artifact.failure_message);
   }
 
+  bool cancelled() const {
+    return control_.cancel != nullptr && control_.cancel->load(std::memory_order_relaxed);
+  }
+
   const StressConfig& config_;
+  const RunControl& control_;
   std::vector<generator::GeneratedDoc> corpus_;
   StressRng rng_;
   std::uint64_t attempted_ = 0;
   std::uint64_t succeeded_ = 0;
+  std::uint64_t steps_ = 0;
 };
 
 }  // namespace
 
-Result<StressRunSummary> run(const StressConfig& config) {
+Result<StressRunSummary> run(const StressConfig& config, const RunControl& control) {
   auto template_root = load_preset(config.template_path);
   if (!template_root) {
     return with_context("Unable to parse template " + config.template_path.string(),
@@ -167,7 +190,7 @@ Result<StressRunSummary> run(const StressConfig& config) {
   }
   auto corpus = generator::generate_docs(*template_root, config);
   if (!corpus) return std::unexpected(std::move(corpus.error()));
-  return StressRun(config, std::move(*corpus)).run_all();
+  return StressRun(config, std::move(*corpus), control).run_all();
 }
 
 }  // namespace kivo::stress::runner
