@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivo/xml_utils.hpp"
+#include "kivo/xml_utils/xml_names.hpp"
 #include "kivo/xml_utils/xml_text.hpp"
 
 namespace kivo::xml_utils {
