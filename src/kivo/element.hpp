@@ -1,13 +1,14 @@
 #pragma once
 
 #include <cstddef>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
+
+#include "kivo/in_scope_namespaces.hpp"
 
 namespace kivo {
 
@@ -41,14 +42,11 @@ class Attributes {
   std::vector<Entry> entries_;
 };
 
-/// Namespace bindings, prefix ("" for the default namespace) to URI.
-using Namespaces = std::map<std::string, std::string>;
-
 /// One element of a preset tree; owns its attributes and children (deep copies only).
 struct Element {
   std::optional<std::string> prefix;
   std::optional<std::string> namespace_uri;
-  std::optional<Namespaces> namespaces;
+  InScopeNamespaces namespaces;
   std::string name;
   Attributes attributes;
   std::vector<XMLNode> children;

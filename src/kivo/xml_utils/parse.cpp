@@ -21,8 +21,9 @@ static_assert(std::is_nothrow_move_constructible_v<XMLNode>);
 constexpr char kNameSeparator = '\x01';
 // Deeper documents are refused so that every tree algorithm may recurse.
 constexpr std::size_t kMaxDepth = 1000;
-// Every element records the bindings in force, so a few declarations over many elements would
-// multiply memory; the recorded total may exceed the input's length by at most this much.
+// An element that declares namespaces records a copy of all bindings in force (the others share
+// their parent's), so many declarations under many inherited ones would multiply memory; the
+// copied total may exceed the input's length by at most this much.
 constexpr std::size_t kRecordedBindingAllowance = std::size_t{1} << 20;
 // Attribute counts above this use a hash set for the local-name clash check.
 constexpr std::size_t kLinearAttributeScan = 16;
@@ -97,14 +98,7 @@ class TreeBuilder {
     element.name.assign(name.local);
     if (name.has_uri) element.namespace_uri.emplace(name.uri);
     if (name.has_prefix) element.prefix.emplace(name.prefix);
-    const auto& in_force = bindings_in_force();
-    recorded_bindings_ += in_force ? in_force->size() : 0;
-    if (recorded_bindings_ > binding_limit_) {
-      fail("document records more than " + std::to_string(binding_limit_) +
-           " namespace bindings in force");
-      return;
-    }
-    element.namespaces = in_force;
+    if (!take_bindings(element)) return;
     add_attributes(element, atts);
     open_.push_back(std::move(element));
   }
@@ -158,7 +152,7 @@ class TreeBuilder {
     Binding binding{prefix ? prefix : "", std::nullopt};
     if (uri != nullptr) binding.uri.emplace(uri);
     bindings_.push_back(std::move(binding));
-    scope_changed_ = true;
+    declared_ = true;
   }
 
   void end_namespace(const XML_Char* prefix) {
@@ -169,7 +163,6 @@ class TreeBuilder {
         break;
       }
     }
-    scope_changed_ = true;
   }
 
  private:
@@ -190,22 +183,35 @@ class TreeBuilder {
     text_.clear();
   }
 
-  // The map of bindings in force, recomputed only when a declaration began or ended.
-  const std::optional<Namespaces>& bindings_in_force() {
-    if (scope_changed_) {
-      Namespaces in_force;
-      for (const auto& binding : bindings_) {
-        if (binding.uri) {
-          in_force[binding.prefix] = *binding.uri;
-        } else {
-          in_force.erase(binding.prefix);
-        }
-      }
-      in_force_.reset();
-      if (!in_force.empty()) in_force_ = std::move(in_force);
-      scope_changed_ = false;
+  // An element without declarations of its own shares its parent's bindings; one with
+  // declarations gets a new map of all bindings in force, counted against the limit.
+  bool take_bindings(Element& element) {
+    if (!declared_) {
+      if (!open_.empty()) element.namespaces = open_.back().namespaces;
+      return true;
     }
-    return in_force_;
+    declared_ = false;
+    Namespaces in_force = bindings_in_force();
+    recorded_bindings_ += in_force.size();
+    if (recorded_bindings_ > binding_limit_) {
+      fail("document records more than " + std::to_string(binding_limit_) +
+           " namespace bindings in force");
+      return false;
+    }
+    if (!in_force.empty()) element.namespaces = std::move(in_force);
+    return true;
+  }
+
+  Namespaces bindings_in_force() const {
+    Namespaces in_force;
+    for (const auto& binding : bindings_) {
+      if (binding.uri) {
+        in_force[binding.prefix] = *binding.uri;
+      } else {
+        in_force.erase(binding.prefix);
+      }
+    }
+    return in_force;
   }
 
   // Stores attributes under their local names; on a clash the first in document order wins.
@@ -232,8 +238,7 @@ class TreeBuilder {
   std::string cdata_;
   bool in_cdata_ = false;
   std::vector<Binding> bindings_;
-  std::optional<Namespaces> in_force_;
-  bool scope_changed_ = false;
+  bool declared_ = false;  // a declaration began since the last start tag
   std::string failure_;
 };
 

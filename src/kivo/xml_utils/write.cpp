@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivo/xml_utils.hpp"
+#include "kivo/xml_utils/xml_names.hpp"
 #include "kivo/xml_utils/xml_text.hpp"
 
 namespace kivo::xml_utils {
@@ -280,8 +281,10 @@ class Emitter {
     out_ += "]]>";
   }
 
+  // Unpadded, a final "-" would run into the closing "-->", which no reader accepts.
   void comment(std::string_view content) {
-    if (!is_xml_text(content) || contains(content, "--")) {
+    const bool dash_at_end = !config_.autopad_comments && content.ends_with('-');
+    if (!is_xml_text(content) || contains(content, "--") || dash_at_end) {
       fail("Comment text cannot be written as an XML comment");
       return;
     }

@@ -29,14 +29,6 @@ std::size_t decode_multibyte(std::string_view text, std::size_t i, std::uint32_t
   return length;
 }
 
-bool is_name_start(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
-}
-
-bool is_name_char(unsigned char c) {
-  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
-
 // Appends `text`, replacing each byte for which `escape` yields a non-empty replacement.
 template <class Escape>
 void append_escaped(std::string& out, std::string_view text, Escape escape) {
@@ -105,14 +97,6 @@ bool is_xml_text(std::string_view text) {
     i += length;
   }
   return true;
-}
-
-bool is_ncname(std::string_view name) {
-  if (name.empty() || !is_name_start(static_cast<unsigned char>(name.front()))) return false;
-  for (char c : name) {
-    if (!is_name_char(static_cast<unsigned char>(c))) return false;
-  }
-  return is_xml_text(name);
 }
 
 void append_escaped_text(std::string& out, std::string_view text) {

@@ -12,8 +12,6 @@ namespace kivo::xml_utils::detail {
 std::size_t decode_utf8(std::string_view text, std::size_t i, std::uint32_t& cp);
 /// True when `text` is valid UTF-8 holding only characters XML 1.0 allows.
 bool is_xml_text(std::string_view text);
-/// True when `name` is a name without colon (ASCII rules; any non-ASCII character is accepted).
-bool is_ncname(std::string_view name);
 
 /// Appends character data with "&amp;", "&lt;", "&gt;"; a carriage return as "&#xD;".
 void append_escaped_text(std::string& out, std::string_view text);
