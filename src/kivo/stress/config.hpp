@@ -43,10 +43,8 @@ struct StressConfig {
   std::filesystem::path out_dir;
   std::optional<std::filesystem::path> replay;
   bool minimize = false;
-<<<<<<< HEAD
   /// Judge every operation against the strict oracle and widen the corpus and the plans.
   bool strict = false;
-=======
   /// Campaign settings: an inclusive seed range run seed by seed instead of `seed` alone.
   std::optional<std::pair<std::uint64_t, std::uint64_t>> seeds;
   /// Seeds run at once; 0 means one per core.
@@ -56,7 +54,6 @@ struct StressConfig {
   bool quiet = false;
   /// Per-family statistics after the closing line, and stats.json beside a failure case.
   bool stats = false;
->>>>>>> campaign
 };
 
 /// The part of a configuration stored in a failure case.
