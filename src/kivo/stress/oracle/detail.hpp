@@ -45,6 +45,13 @@ std::string free_name(const std::string& base, const std::unordered_set<std::str
 /// Renumbers the identifiers of `subtree` against the whole target; fills both maps.
 void renumber(Element& subtree, const Element& target, IdMap& unique_ids, IdMap& id_hashes);
 
+/// Space, tab, line feed or carriage return.
+bool xml_space(char c);
+/// `text` with CR LF and lone CR turned into LF, as a reader sees comments and instructions.
+std::string unified_line_ends(std::string_view text);
+/// A comment's content as written: line ends unified, one space added at an end without space.
+std::string padded_comment(std::string_view text);
+
 /// A decimal real (sign, digits, fraction, exponent, or inf/infinity/nan), whole text.
 std::optional<double> read_real(std::string_view text);
 /// Fixed six decimals without trailing zeros; "0" for zero; "inf", "-inf", "NaN".

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "kivo/stress/oracle.hpp"
+#include "kivo/stress/oracle/detail.hpp"
 
 namespace kivo::stress::oracle {
 namespace {
@@ -67,8 +67,6 @@ bool valid_name(std::string_view name) {
     return first ? name_start(cp) : name_char(cp);
   });
 }
-
-bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 class Writer {
  public:
@@ -158,23 +156,11 @@ class Writer {
     out += "]]>";
   }
 
-  void unified(std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-      if (text[i] != '\r') {
-        out += text[i];
-      } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-        out += '\n';
-      }
-    }
-  }
-
   void comment(std::string_view text) {
     if (!valid_text(text) || text.find("--") != std::string_view::npos) {
       throw Unwritable{"comment " + shown(text)};
     }
-    out += text.empty() || !space(text.front()) ? "<!-- " : "<!--";
-    unified(text);
-    out += text.empty() || !space(text.back()) ? " -->" : "-->";
+    out += "<!--" + detail::padded_comment(text) + "-->";
   }
 
   void instruction(const ProcessingInstruction& pi) {
@@ -187,8 +173,7 @@ class Writer {
     }
     out += "<?" + pi.target;
     if (!data.empty()) {
-      out += ' ';
-      unified(data);
+      out += ' ' + detail::unified_line_ends(data);
     }
     out += "?>";
   }

@@ -2,44 +2,27 @@
 // whitespace-only text, merges adjacent text and splits CDATA around "]]>".
 #include <type_traits>
 
-#include "kivo/stress/oracle.hpp"
+#include "kivo/stress/oracle/detail.hpp"
 
 namespace kivo::stress::oracle {
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+using detail::padded_comment;
+using detail::unified_line_ends;
+using detail::xml_space;
 
 bool blank(std::string_view text) {
   for (char c : text) {
-    if (!is_space(c)) return false;
+    if (!xml_space(c)) return false;
   }
   return true;
-}
-
-std::string unified_line_ends(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r') {
-      out += text[i];
-    } else if (i + 1 >= text.size() || text[i + 1] != '\n') {
-      out += '\n';
-    }
-  }
-  return out;
-}
-
-std::string padded_comment(std::string_view text) {
-  std::string out = text.empty() || !is_space(text.front()) ? " " : "";
-  out += unified_line_ends(text);
-  if (text.empty() || !is_space(text.back())) out += ' ';
-  return out;
 }
 
 std::optional<std::string> read_pi_data(const std::optional<std::string>& data) {
   if (!data) return std::nullopt;
   std::string text = unified_line_ends(*data);
   std::size_t start = 0;
-  while (start < text.size() && is_space(text[start])) ++start;
+  while (start < text.size() && xml_space(text[start])) ++start;
   if (start == text.size()) return std::nullopt;
   return text.substr(start);
 }

@@ -53,9 +53,9 @@ oracle::NodePath place_of(const oracle::Expectation& expected) {
   return place;
 }
 
-std::optional<std::string> wrong_copy(const oracle::Expectation& expected, const Element& target,
+std::optional<std::string> wrong_copy(const oracle::Expectation& expected,
+                                      const oracle::NodePath& place, const Element& target,
                                       std::uint64_t rest_before) {
-  const oracle::NodePath place = place_of(expected);
   const Element* parent = oracle::element_at(target, expected.parent);
   const std::string where = oracle::path_text(target, place);
   if (!parent) return "the receiving parent of the copy is gone";
@@ -108,7 +108,8 @@ std::string execute_strict(const Element& source, Element& target,
   auto roundtrip = checks::roundtrip(target);
   if (!roundtrip) return "invariant:" + roundtrip.error().message();
   if (auto wrong = wrong_result(expected, *engine.result)) return strict_failure(*wrong);
-  if (auto wrong = wrong_copy(expected, target, target_before)) return strict_failure(*wrong);
+  if (auto wrong = wrong_copy(expected, place, target, target_before))
+    return strict_failure(*wrong);
   if (auto wrong = oracle::reread_difference(target, roundtrip->reread)) {
     return strict_failure("the re-read tree differs from memory at " + *wrong);
   }

@@ -1,6 +1,7 @@
 // Strict runs also plan requests the engine must refuse, each held to its exact refusal text.
 #include <array>
 
+#include "kivo/stress/mutations.hpp"
 #include "kivo/stress/oracle.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/tree_paths.hpp"
@@ -19,19 +20,9 @@ constexpr std::array<const char*, 5> kOtherPolicies = {"autorenameremap", "AutoR
 using Copy = StressOperation::Copy;
 using Paste = StressOperation::InputMask;
 
-void collect_named_ids(const Element& element, std::string_view name,
-                       std::vector<std::string>& out) {
-  if (element.name == name) {
-    if (const std::string* id = element.attr("uniqueId")) out.push_back(*id);
-  }
-  for (const XMLNode& node : element.children) {
-    if (const Element* child = node.as_element()) collect_named_ids(*child, name, out);
-  }
-}
-
 std::vector<std::string> ids_named(const Element& root, std::string_view name) {
   std::vector<std::string> ids;
-  collect_named_ids(root, name, ids);
+  mutations::collect_ids_by_tag_rec(root, name, ids);
   return ids;
 }
 
