@@ -23,7 +23,7 @@ Element pick_document(FuzzedDataProvider& input) {
     auto parsed = kivo::xml_utils::parse(input.ConsumeRandomLengthString(4096));
     if (parsed) return std::move(*parsed);
   }
-  Element root = kivo::fuzz::bundled_template();
+  Element root = kivo::fuzz::small_template();
   kivo::fuzz::apply_edits(input, root);
   return root;
 }

@@ -14,6 +14,8 @@ namespace kivo::fuzz {
 
 /// The bundled template, read once.
 const Element& bundled_template();
+/// The bundled template cut to two screens of four layers and its DmxScreen.
+const Element& small_template();
 /// Up to a few edits chosen by `input`: removing, duplicating and moving elements, changing
 /// and removing attributes.
 void apply_edits(FuzzedDataProvider& input, Element& root);
