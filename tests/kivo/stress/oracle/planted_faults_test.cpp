@@ -256,6 +256,169 @@ std::vector<PlantedFault> planted_faults() {
   };
 }
 
+// The layers of the screen a slice or mask copy went into.
+Element* receiving_layers(Element& target, const StressOperation& op) {
+  const auto& copy = std::get<StressOperation::Copy>(op.value);
+  const Element* screen = kivo::merge::find_screen(target.children, *copy.target_screen_unique_id);
+  return screen ? kivo::xml_utils::child(*const_cast<Element*>(screen), "layers") : nullptr;
+}
+
+std::vector<Element*> elements_of(Element& root) {
+  std::vector<Element*> all;
+  each_element(root, [&](Element& e) { all.push_back(&e); });
+  return all;
+}
+
+void set_param(Element& node, const char* group, const char* param, const std::string& value) {
+  for (XMLNode& n : node.children) {
+    Element* params = n.as_element();
+    if (!params || params->name != "Params" || !params->attr("name") ||
+        *params->attr("name") != group) {
+      continue;
+    }
+    for (XMLNode& p : params->children) {
+      Element* e = p.as_element();
+      if (e && e->attr("name") && *e->attr("name") == param) e->set_attr("value", value);
+    }
+  }
+}
+
+// Written after the oracle and never used to shape it: the share of these it catches measures
+// how well it judges faults nobody listed.
+std::vector<PlantedFault> held_back_faults() {
+  return {
+      {"copied slice placed first in its layers",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "slice")) return;
+         auto& list = receiving_layers(target, op)->children;
+         std::rotate(list.rbegin(), list.rbegin() + 1, list.rend());
+       },
+       {}},
+      {"copied mask drops its last contour vertex",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "mask")) return;
+         Element* contour =
+             kivo::xml_utils::child(*last_element(*receiving_layers(target, op)), "Contour");
+         if (Element* vertex = contour ? last_element(*contour) : nullptr) {
+           std::erase_if(contour->children,
+                         [&](const XMLNode& n) { return n.as_element() == vertex; });
+         }
+       },
+       {}},
+      {"copied screen keeps the source's idHash values",
+       [](const Element& source, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "screen")) return;
+         const auto& copy = std::get<StressOperation::Copy>(op.value);
+         Element original = *kivo::merge::find_screen(source.children, copy.source_unique_id);
+         const auto from = elements_of(original),
+                    onto = elements_of(*last_element(screens(target)));
+         for (std::size_t i = 0; i < from.size() && i < onto.size(); ++i) {
+           if (const std::string* hash = from[i]->attr("idHash"))
+             onto[i]->set_attr("idHash", *hash);
+         }
+       },
+       {}},
+      {"copy suffix written in lower case",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "screen")) return;
+         for (std::string& message : result->messages) replace_all(message, " (Copy", " (copy");
+         each_element(*last_element(screens(target)), [](Element& e) {
+           for (auto& [name, value] : e.attributes.entries())
+             replace_all(value, " (Copy", " (copy");
+         });
+       },
+       {}},
+      {"renamed screen keeps its old Params name",
+       [](const Element& source, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "screen") || result->messages.empty()) return;
+         const auto& copy = std::get<StressOperation::Copy>(op.value);
+         const Element* original = kivo::merge::find_screen(source.children, copy.source_unique_id);
+         if (const std::string* name = original->attr("name")) {
+           set_param(*last_element(screens(target)), "Params", "Name", *name);
+         }
+       },
+       {}},
+      {"copied slice switched off",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "slice")) return;
+         set_param(*last_element(*receiving_layers(target, op)), "Common", "Enabled", "0");
+       },
+       {}},
+      {"pasted mask keeps the source's coordinates",
+       [](const Element& source, Element& target, const StressOperation& op, EngineResult& result) {
+         const auto* paste = std::get_if<StressOperation::InputMask>(&op.value);
+         if (!paste || !result) return;
+         const Element* from =
+             mask_of(find_slice(const_cast<Element&>(source), paste->source_slice_unique_id));
+         Element* onto = mask_of(find_slice(target, paste->target_slice_unique_id));
+         if (!from || !onto) return;
+         const auto from_all = elements_of(*const_cast<Element*>(from)),
+                    onto_all = elements_of(*onto);
+         for (std::size_t i = 0; i < from_all.size() && i < onto_all.size(); ++i) {
+           for (const char* axis : {"x", "y"}) {
+             if (const std::string* value = from_all[i]->attr(axis))
+               onto_all[i]->set_attr(axis, *value);
+           }
+         }
+       },
+       {}},
+      {"overwriting paste leaves the new mask twice",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         const auto* paste = std::get_if<StressOperation::InputMask>(&op.value);
+         if (!paste || !result || result->messages.empty()) return;
+         Element* slice = find_slice(target, paste->target_slice_unique_id);
+         if (Element* mask = mask_of(slice)) slice->children.push_back(XMLNode{Element(*mask)});
+       },
+       {}},
+      {"rename notes dropped",
+       [](const Element&, Element&, const StressOperation&, EngineResult& result) {
+         if (result) result->messages.clear();
+       },
+       {}},
+      {"original renamed instead of the copy",
+       [](const Element& source, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "screen") || result->messages.empty()) return;
+         const auto& copy = std::get<StressOperation::Copy>(op.value);
+         const std::string base =
+             *kivo::merge::find_screen(source.children, copy.source_unique_id)->attr("name");
+         Element* added = last_element(screens(target));
+         const std::string renamed = *added->attr("name");
+         for (XMLNode& n : screens(target).children) {
+           Element* screen = n.as_element();
+           if (!screen || screen == added || !screen->attr("name") || *screen->attr("name") != base)
+             continue;
+           screen->set_attr("name", renamed);
+           added->set_attr("name", base);
+           return;
+         }
+       },
+       {}},
+      {"unknown collision policy treated as the default",
+       [](const Element& source, Element& target, const StressOperation& op, EngineResult& result) {
+         const auto* copy = std::get_if<StressOperation::Copy>(&op.value);
+         if (result || !copy || !copy->collision_policy) return;
+         StressOperation lenient = op;
+         std::get<StressOperation::Copy>(lenient.value).collision_policy.reset();
+         result = real_engine(source, target, lenient);
+       },
+       {}},
+      {"copied comments lost",
+       [](const Element&, Element& target, const StressOperation& op, EngineResult& result) {
+         if (!result || !is_copy(op, "screen")) return;
+         each_element(*last_element(screens(target)), [](Element& e) {
+           std::erase_if(e.children, [](const XMLNode& n) { return !n.as_element(); });
+         });
+       },
+       {}},
+      {"writer leaves carriage returns unescaped",
+       {},
+       [](std::string& text) { replace_all(text, "&#xD;", "\r"); }},
+      {"writer indents with tabs",
+       {},
+       [](std::string& text) { replace_all(text, "\n  ", "\n\t"); }},
+  };
+}
+
 kivo::stress::StressConfig strict_fast(const std::filesystem::path& out_dir) {
   auto config = kivo::stress::default_for_profile(kivo::stress::StressProfile::Fast);
   config.template_path = KIVO_SOURCE_DIR "/Sample_files/fully_loaded.xml";
@@ -296,7 +459,9 @@ void remove_faults() {
 }
 
 TEST(PlantedFaults, StrictFastRunCatchesEachWithAReplayableCase) {
-  for (const PlantedFault& fault : planted_faults()) {
+  auto faults = planted_faults();
+  std::ranges::move(held_back_faults(), std::back_inserter(faults));
+  for (const PlantedFault& fault : faults) {
     SCOPED_TRACE(fault.name);
     kivo::test::TempDir out;
     plant(fault);
@@ -316,6 +481,35 @@ TEST(PlantedFaults, UnmodifiedEnginePassesStrictFastRun) {
   auto summary = kivo::stress::runner::run(strict_fast(out.path()));
   ASSERT_TRUE(summary) << summary.error().display_chain();
   EXPECT_EQ(summary->attempted, 600u);
+}
+
+}  // namespace
+
+namespace {
+
+// Whether a fast run with `fault` planted fails, with and without the strict oracle. Slow (every
+// fault the default run misses costs a whole run), so it runs on request:
+// kivo_tests --gtest_also_run_disabled_tests --gtest_filter='*FaultCensus*'
+TEST(PlantedFaults, DISABLED_FaultCensus) {
+  for (const auto& [set, faults] :
+       {std::pair{"planted", planted_faults()}, std::pair{"held back", held_back_faults()}}) {
+    int default_catches = 0, strict_catches = 0;
+    for (const PlantedFault& fault : faults) {
+      kivo::test::TempDir out;
+      auto config = strict_fast(out.path());
+      plant(fault);
+      const bool strict_caught = !kivo::stress::runner::run(config);
+      config.strict = false;
+      const bool default_caught = !kivo::stress::runner::run(config);
+      remove_faults();
+      strict_catches += strict_caught;
+      default_catches += default_caught;
+      std::printf("%-10s default=%d strict=%d  %s\n", set, default_caught, strict_caught,
+                  fault.name);
+    }
+    std::printf("%s: %zu faults, default run caught %d, strict run caught %d\n", set, faults.size(),
+                default_catches, strict_catches);
+  }
 }
 
 }  // namespace
