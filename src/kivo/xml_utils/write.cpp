@@ -1,4 +1,5 @@
 // The system's own emitter of the fixed XML text form.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -122,7 +123,8 @@ class Emitter {
       attribute_value(uri);
     }
     for (const auto& [name, value] : element.attributes) attribute(name, value);
-    if (element.children.empty()) {
+    if (std::ranges::all_of(element.children,
+                            [&](const XMLNode& c) { return layout_of(c) == Layout::Nothing; })) {
       empty_element_end(prefix, element.name);
     } else {
       out_ += '>';
@@ -221,16 +223,29 @@ class Emitter {
     out_ += config_.pad_self_closing ? " />" : "/>";
   }
 
+  enum class Layout { Characters, Nothing, Markup };
+
+  // An empty text writes nothing and reads back as nothing, so it must neither hold the next
+  // markup on its line nor take a line of its own.
+  Layout layout_of(const XMLNode& child) const {
+    const auto* text = std::get_if<Text>(&child.value);
+    const auto* cdata = std::get_if<CData>(&child.value);
+    if (!text && !cdata) return Layout::Markup;
+    const bool as_characters = text || config_.cdata_to_characters;
+    const bool empty = text ? text->text.empty() : cdata->text.empty();
+    return empty && as_characters ? Layout::Nothing : Layout::Characters;
+  }
+
   // Markup starts on its own indented line unless it follows text directly.
   void children(const Element& element, std::size_t depth) {
     bool after_text = false;
     for (const auto& child : element.children) {
       if (error_) return;
-      const bool is_text =
-          std::holds_alternative<Text>(child.value) || std::holds_alternative<CData>(child.value);
-      if (!is_text && !after_text) line_break(depth + 1);
+      const Layout layout = layout_of(child);
+      if (layout == Layout::Nothing) continue;
+      if (layout == Layout::Markup && !after_text) line_break(depth + 1);
       node(child, depth + 1);
-      after_text = is_text;
+      after_text = layout == Layout::Characters;
     }
     if (!after_text) line_break(depth);
   }

@@ -1,5 +1,6 @@
 // The fixed text form, written independently of the library's writer so that the two can be
 // held against each other.
+#include <algorithm>
 #include <cstdint>
 #include <type_traits>
 
@@ -68,6 +69,11 @@ bool valid_name(std::string_view name) {
   });
 }
 
+bool is_empty_text(const XMLNode& node) {
+  const auto* text = std::get_if<Text>(&node.value);
+  return text && text->text.empty();
+}
+
 class Writer {
  public:
   std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
@@ -82,13 +88,15 @@ class Writer {
       escaped(value, true);
       out += '"';
     }
-    if (element.children.empty()) {
+    if (std::ranges::all_of(element.children, is_empty_text)) {
       out += "/>";
       return;
     }
     out += '>';
     bool after_text = false;
     for (const XMLNode& child : element.children) {
+      // An empty text writes nothing: no line of its own, and the next markup still gets one.
+      if (is_empty_text(child)) continue;
       const bool is_text =
           std::holds_alternative<Text>(child.value) || std::holds_alternative<CData>(child.value);
       if (!is_text && !after_text) indent(depth + 1);
