@@ -72,11 +72,82 @@ void insert_mixed_content(const Named& named, Rng& rng) {
                   kNodes[rng.gen_range(0, kNodes.size())]);
 }
 
+// Identifier texts the copy engine must read by the numeric rules: signs, leading zeros, the
+// largest counter and texts that have no numeric reading at all.
+constexpr std::array<const char*, 7> kOddIds = {
+    "+12", "007", "18446744073709551615", "18446744073709551616", "-5", " 9 ", "0"};
+
+void collect_with_id(Element& element, std::vector<Element*>& out) {
+  if (element.attr("uniqueId") || element.attr("idHash")) out.push_back(&element);
+  for (XMLNode& node : element.children) {
+    if (Element* child = node.as_element()) collect_with_id(*child, out);
+  }
+}
+
+void odd_identifier(Element& root, Rng& rng) {
+  std::vector<Element*> holders;
+  collect_with_id(root, holders);
+  auto index = rng.choose_index(holders.size());
+  if (!index) return;
+  Element& holder = *holders[*index];
+  const char* attribute = holder.attr("uniqueId") && rng.gen_bool(0.7) ? "uniqueId" : "idHash";
+  holder.set_attr(attribute, kOddIds[rng.gen_range(0, kOddIds.size())]);
+}
+
+void remove_elements(Element& parent, std::string_view name) {
+  std::erase_if(parent.children, [&](const XMLNode& node) {
+    const Element* element = node.as_element();
+    return element && element->name == name;
+  });
+}
+
+// Input rectangles a paste must refuse or rebase onto: none, no or one vertex, zero size, a
+// coordinate that is no number.
+void broken_geometry(const Named& layer, Rng& rng) {
+  Element* rect = xml_utils::child(*layer.element, "InputRect");
+  const std::uint64_t how = rng.gen_range(0, 5);
+  if (how == 0 || !rect) return remove_elements(*layer.element, "InputRect");
+  std::vector<Element*> vertices;
+  for (XMLNode& node : rect->children) {
+    if (Element* v = node.as_element(); v && v->name == "v") vertices.push_back(v);
+  }
+  if (vertices.empty()) return;
+  if (how == 1) return remove_elements(*rect, "v");
+  if (how == 2) {
+    std::erase_if(rect->children, [&](const XMLNode& node) {
+      const Element* v = node.as_element();
+      return v && v->name == "v" && v != vertices.front();
+    });
+    return;
+  }
+  if (how == 4) return vertices.back()->set_attr("x", rng.gen_bool(0.5) ? "abc" : "");
+  for (Element* v : vertices) {
+    v->set_attr("x", "0");
+    v->set_attr("y", "0");
+  }
+}
+
+// Layers without their name group or name, screens without layers.
+void missing_structure(const Named& named, Rng& rng) {
+  if (named.screen) return remove_elements(*named.element, "layers");
+  Element* common = xml_utils::params_by_name(*named.element, "Common");
+  if (!common || rng.gen_bool(0.5)) {
+    std::erase_if(named.element->children,
+                  [&](const XMLNode& node) { return node.as_element() == common; });
+    return;
+  }
+  std::erase_if(common->children, [](const XMLNode& node) {
+    const Element* param = node.as_element();
+    return param && param->attr("name") && *param->attr("name") == "Name";
+  });
+}
+
 void apply_edit(Element& root, Rng& rng) {
   std::vector<Named> named;
   collect_named(root, named);
-  const std::uint64_t kind = rng.gen_range(0, 4);
+  const std::uint64_t kind = rng.gen_range(0, 7);
   if (kind == 2) return dmx_takes_screen_name(root, named, rng);
+  if (kind == 4) return odd_identifier(root, rng);
   auto index = rng.choose_index(named.size());
   if (!index) return;
   const Named& chosen = named[*index];
@@ -84,7 +155,9 @@ void apply_edit(Element& root, Rng& rng) {
   if (kind == 1) {
     return rename(chosen, display_name(chosen) + kSuffixes[rng.gen_range(0, kSuffixes.size())]);
   }
-  insert_mixed_content(chosen, rng);
+  if (kind == 3) return insert_mixed_content(chosen, rng);
+  if (kind == 5 && !chosen.screen) return broken_geometry(chosen, rng);
+  if (kind == 6) missing_structure(chosen, rng);
 }
 
 }  // namespace

@@ -136,7 +136,7 @@ std::optional<StressOperation> refused_request(const Element& source, const Elem
   }
 }
 
-// The oracle words the refusal; the planner only builds requests meant to be refused.
+// The oracle's expected outcome, as the planner states expectations.
 ExpectedOutcome expectation_of(const Element& source, const Element& target,
                                const StressOperation& operation) {
   const oracle::Expectation expected = oracle::expect(source, target, operation);
@@ -156,7 +156,11 @@ std::optional<PlannedOperation> plan_operation_strict(const Element& source, con
       return PlannedOperation{std::move(*operation), std::move(expected)};
     }
   }
-  return plan_operation(source, target, rng);
+  // The strict corpus holds what the ordinary planner does not foresee (screens without layers,
+  // slices without input rectangles), so the oracle words every expectation.
+  auto planned = plan_operation(source, target, rng);
+  if (planned) planned->expected = expectation_of(source, target, planned->operation);
+  return planned;
 }
 
 }  // namespace kivo::stress::runner
