@@ -239,4 +239,23 @@ TEST(Lookups, ParamValuesSkipParamsWithoutValueAndSetTheFirstMatch) {
   EXPECT_EQ(group, before);
 }
 
+TEST(Lookups, AttributeValuesGatheredAndReplacedOverTheSubtree) {
+  Element root = parse_doc(
+      "<a uniqueId=\"1\"><b uniqueId=\"1\"><c uniqueId=\"2\"/></b><!--x--><d/><e "
+      "uniqueId=\"3\"/></a>");
+  std::vector<std::string> values{"kept"};
+  gather_attr_values(root, "uniqueId", values);
+  EXPECT_EQ(values, (std::vector<std::string>{"kept", "1", "1", "2", "3"}));
+
+  Element tree = parse_doc(
+      "<a uniqueId=\"a\" name=\"b\"><b value=\"a\" other=\"c\"><c x=\"b\"/></b>text a</a>");
+  replace_attr_values(tree, {{"a", "b"}, {"b", "c"}});
+  EXPECT_EQ(test::written(tree),
+            test::normalized("<a uniqueId=\"b\" name=\"c\"><b value=\"b\" other=\"c\"><c "
+                             "x=\"c\"/></b>text a</a>"));
+  const Element before = tree;
+  replace_attr_values(tree, {});
+  EXPECT_EQ(tree, before);
+}
+
 }  // namespace

@@ -160,6 +160,18 @@ TEST(MutationSearch, CollectsAndFindsInPreOrder) {
   EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "0", "XmlState"), &doc);
   EXPECT_EQ(m::find_element_mut_by_unique_id_tag(doc, "10", "Slice"), first);
   EXPECT_NE(m::find_element_mut_by_unique_id_tag(doc, "20", "Mask"), nullptr);
+
+  const auto layer =
+      parse_doc(R"(<Slice><Params><Param name="Name" value="nameless group"/></Params>
+    <Params name="Common"><Param name="Name"/><param name="Name" value="lower case"/>
+      <Param name="Name" value="Real"/><Param name="Name" value="Later"/></Params>
+    <Params name="Common"><Param name="Name" value="second group"/></Params></Slice>)");
+  const auto* group = m::params_by_name(layer.children, "Common");
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(m::find_param_value(group->children, "Name"), "Real");
+  EXPECT_EQ(m::find_param_value(group->children, "Enabled"), std::nullopt);
+  EXPECT_EQ(m::params_by_name(layer.children, "Params"), nullptr);
+  EXPECT_EQ(m::params_by_name(layer.children, "common"), nullptr);
 }
 
 }  // namespace
