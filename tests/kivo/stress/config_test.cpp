@@ -1,135 +1,148 @@
 #include "kivo/stress/config.hpp"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <sstream>
+
+#include "kivo/stress/cli.hpp"
+#include "kivo/stress/usage.hpp"
 
 namespace {
 
-using kivo::stress::default_for_profile;
 using kivo::stress::from_args;
 using kivo::stress::StressConfig;
-using kivo::stress::StressProfile;
+using Args = std::vector<std::string>;
 
-StressConfig parse_ok(const std::vector<std::string>& args) {
+// The counts, rate, seed and switches of a parsed configuration, or its error.
+std::string described(const Args& args) {
   auto config = from_args(args);
-  EXPECT_TRUE(config) << (config ? "" : config.error().display_chain());
-  return config ? *config : StressConfig{};
-}
-
-std::string parse_error(const std::vector<std::string>& args) {
-  auto config = from_args(args);
-  EXPECT_FALSE(config);
-  return config ? std::string("<accepted>") : config.error().display_chain();
-}
-
-TEST(FromArgs, NoArgumentsGiveTheFastDefaults) {
-  const StressConfig config = parse_ok({});
-  EXPECT_EQ(config.profile, StressProfile::Fast);
-  EXPECT_EQ(config.seed, 10508078u);
-  EXPECT_EQ(config.docs, 40u);
-  EXPECT_EQ(config.pairs, 100u);
-  EXPECT_EQ(config.ops_per_pair, 6u);
-  EXPECT_EQ(config.invalid_rate, 0.08);
-  const std::string app_dir = KIVO_SOURCE_DIR "/app";
-  EXPECT_EQ(config.template_path, app_dir + "/../Sample_files/fully_loaded.xml");
-  EXPECT_EQ(config.out_dir, app_dir + "/../devtools_output/stress");
-  EXPECT_FALSE(config.replay);
-  EXPECT_FALSE(config.minimize);
-}
-
-TEST(FromArgs, ProfilesResetCountsButKeepSeedAndPaths) {
-  struct Case {
-    std::vector<std::string> args;
-    StressProfile profile;
-    std::uint64_t docs, pairs, ops;
-    double rate;
-    std::uint64_t seed;
-  };
-  const std::vector<Case> cases = {
-      {{"--profile", "deep"}, StressProfile::Deep, 140, 650, 10, 0.14, 10508078},
-      {{"--profile", "Balanced"}, StressProfile::Balanced, 80, 300, 8, 0.1, 10508078},
-      {{"--profile", "FAST"}, StressProfile::Fast, 40, 100, 6, 0.08, 10508078},
-      {{"--docs", "5", "--profile", "deep"}, StressProfile::Deep, 140, 650, 10, 0.14, 10508078},
-      {{"--profile", "deep", "--docs", "5"}, StressProfile::Deep, 5, 650, 10, 0.14, 10508078},
-      {{"--seed", "7", "--profile", "balanced"}, StressProfile::Balanced, 80, 300, 8, 0.1, 7},
-      {{"--seed", "+42"}, StressProfile::Fast, 40, 100, 6, 0.08, 42},
-      {{"--seed", "1", "--seed", "18446744073709551615"},
-       StressProfile::Fast,
-       40,
-       100,
-       6,
-       0.08,
-       18446744073709551615ull},
-      {{"--pairs", "3", "--ops-per-pair", "+9", "--invalid-rate", "1"},
-       StressProfile::Fast,
-       40,
-       3,
-       9,
-       1.0,
-       10508078},
-  };
-  for (const auto& c : cases) {
-    const StressConfig config = parse_ok(c.args);
-    EXPECT_EQ(config.profile, c.profile);
-    EXPECT_EQ(config.docs, c.docs);
-    EXPECT_EQ(config.pairs, c.pairs);
-    EXPECT_EQ(config.ops_per_pair, c.ops);
-    EXPECT_EQ(config.invalid_rate, c.rate);
-    EXPECT_EQ(config.seed, c.seed);
+  if (!config) return config.error().display_chain();
+  std::ostringstream text;
+  text << config->profile.name() << " docs=" << config->docs << " pairs=" << config->pairs
+       << " ops=" << config->ops_per_pair << " rate=" << config->invalid_rate
+       << " seed=" << config->seed;
+  if (config->seeds) text << " seeds=" << config->seeds->first << ".." << config->seeds->second;
+  if (config->jobs != 1) text << " jobs=" << config->jobs;
+  for (const auto& [on, name] : {std::pair{config->minimize, "minimize"},
+                                 {config->strict, "strict"},
+                                 {config->stop_on_failure, "stop"},
+                                 {config->quiet, "quiet"},
+                                 {config->stats, "stats"}}) {
+    if (on) text << " " << name;
   }
+  return text.str();
 }
 
-TEST(FromArgs, AcceptsTheRateBoundsAndNegativeZero) {
-  EXPECT_EQ(parse_ok({"--invalid-rate", "0"}).invalid_rate, 0.0);
-  EXPECT_EQ(parse_ok({"--invalid-rate", "1"}).invalid_rate, 1.0);
-  const double negative_zero = parse_ok({"--invalid-rate", "-0"}).invalid_rate;
-  EXPECT_EQ(negative_zero, 0.0);
-  EXPECT_TRUE(std::signbit(negative_zero));
-  EXPECT_EQ(parse_ok({"--invalid-rate", ".5"}).invalid_rate, 0.5);
+struct Program {
+  int status;
+  std::string err;
+};
+
+Program program(Args args) {
+  args.insert(args.begin(), "kivo_stress");
+  std::ostringstream err;
+  const int status = kivo::stress::program_main(args, err, {});
+  return {status, err.str()};
 }
 
-TEST(FromArgs, MinimizeAndPathsAndValuesTakenVerbatim) {
-  const StressConfig config = parse_ok({"--minimize", "--minimize", "--template", "--docs",
-                                        "--out-dir", "/abs/out", "--replay", "case.json"});
-  EXPECT_TRUE(config.minimize);
-  EXPECT_EQ(config.template_path, std::filesystem::current_path() / "--docs");
-  EXPECT_EQ(config.out_dir, "/abs/out");
-  EXPECT_EQ(*config.replay, std::filesystem::current_path() / "case.json");
-  EXPECT_EQ(parse_ok({"--template", "relative/file.xml"}).template_path,
-            std::filesystem::current_path().string() + "/relative/file.xml");
-  EXPECT_EQ(parse_ok({"--template", "/abs/file.xml"}).template_path, "/abs/file.xml");
-}
-
-TEST(FromArgs, ErrorTexts) {
-  struct Case {
-    std::vector<std::string> args;
-    const char* error;
+TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
+  const std::pair<Args, std::string> cases[] = {
+      {{}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078"},
+      {{"--profile", "deep"}, "deep docs=140 pairs=650 ops=10 rate=0.14 seed=10508078"},
+      {{"--profile", "Balanced"}, "balanced docs=80 pairs=300 ops=8 rate=0.1 seed=10508078"},
+      {{"--profile", "FAST"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078"},
+      {{"--docs", "5", "--profile", "deep"},
+       "deep docs=140 pairs=650 ops=10 rate=0.14 seed=10508078"},
+      {{"--profile", "deep", "--docs", "5"},
+       "deep docs=5 pairs=650 ops=10 rate=0.14 seed=10508078"},
+      {{"--seed", "7", "--profile", "balanced"},
+       "balanced docs=80 pairs=300 ops=8 rate=0.1 seed=7"},
+      {{"--seed", "+42"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=42"},
+      {{"--seed", "1", "--seed", "18446744073709551615"},
+       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=18446744073709551615"},
+      {{"--pairs", "3", "--ops-per-pair", "+9", "--invalid-rate", "1"},
+       "fast docs=40 pairs=3 ops=9 rate=1 seed=10508078"},
+      {{"--invalid-rate", "0"}, "fast docs=40 pairs=100 ops=6 rate=0 seed=10508078"},
+      {{"--invalid-rate", ".5", "--minimize", "--minimize", "--strict"},
+       "fast docs=40 pairs=100 ops=6 rate=0.5 seed=10508078 minimize strict"},
+      {{"--seeds", "5..5"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=5..5"},
+      {{"--seeds", "+0..18446744073709551615", "--jobs", "0"},
+       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=0..18446744073709551615 jobs=0"},
+      {{"--jobs", "3", "--seeds", "7..9", "--seeds", "1..2"},
+       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=1..2 jobs=3"},
+      {{"--stats", "--quiet", "--stop-on-failure"},
+       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 stop quiet stats"},
   };
-  const std::vector<Case> cases = {
+  for (const auto& [args, expected] : cases) {
+    EXPECT_EQ(described(args), expected) << testing::PrintToString(args);
+  }
+  const double negative_zero = from_args(Args{"--invalid-rate", "-0"})->invalid_rate;
+  EXPECT_TRUE(negative_zero == 0.0 && std::signbit(negative_zero));
+}
+
+TEST(FromArgs, PathsAreTakenVerbatimAndMadeAbsolute) {
+  const auto config = from_args(Args{});
+  const std::string app_dir = KIVO_SOURCE_DIR "/app";
+  EXPECT_EQ(config->template_path, app_dir + "/../Sample_files/fully_loaded.xml");
+  EXPECT_EQ(config->out_dir, app_dir + "/../devtools_output/stress");
+  EXPECT_FALSE(config->replay);
+  const auto cwd = std::filesystem::current_path();
+  const auto odd =
+      from_args(Args{"--template", "--docs", "--out-dir", "/abs/out", "--replay", "case.json"});
+  EXPECT_EQ(odd->template_path, cwd / "--docs");
+  EXPECT_EQ(odd->out_dir, "/abs/out");
+  EXPECT_EQ(*odd->replay, cwd / "case.json");
+  EXPECT_EQ(from_args(Args{"--template", "relative/file.xml"})->template_path,
+            cwd.string() + "/relative/file.xml");
+  EXPECT_EQ(from_args(Args{"--template", "/abs/file.xml"})->template_path, "/abs/file.xml");
+
+  const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
+  std::filesystem::create_directories(doomed);
+  std::filesystem::current_path(doomed);
+  std::filesystem::remove(doomed);
+  const auto fallback = kivo::stress::normalize_path("file.xml");
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(fallback, "./file.xml");  // without a working directory
+
+  StressConfig deep = kivo::stress::default_for_profile(kivo::stress::StressProfile::Deep);
+  deep.template_path = "/t/\xff.xml";
+  const auto snapshot = kivo::stress::to_snapshot(deep);
+  EXPECT_EQ(snapshot.template_path, "/t/\xEF\xBF\xBD.xml");
+  EXPECT_EQ(snapshot.out_dir, deep.out_dir.string());
+  EXPECT_EQ(snapshot.docs, 140u);
+  EXPECT_EQ(snapshot.invalid_rate, 0.14);
+}
+
+// Each refusal as `from_args` words it, and as the program prints it with status 1.
+TEST(FromArgs, ErrorTextsAlsoPrintedByTheProgram) {
+  const char* digit = "invalid digit found in string";
+  const char* too_large = "number too large to fit in target type";
+  const char* range = "--invalid-rate must be in the range 0..=1";
+  const char* both = "--seed and --seeds cannot be used together";
+  const std::pair<Args, std::string> cases[] = {
       {{"--docs"}, "Missing value for --docs"},
       {{"--out-dir"}, "Missing value for --out-dir"},
       {{"--seed", "1", "--seed"}, "Missing value for --seed"},
-      {{"--docs", "x"}, "Invalid --docs value 'x'.: invalid digit found in string"},
+      {{"--seeds"}, "Missing value for --seeds"},
+      {{"--docs", "x"}, "Invalid --docs value 'x'.: " + std::string(digit)},
       {{"--docs", ""}, "Invalid --docs value ''.: cannot parse integer from empty string"},
-      {{"--seed", "-1"}, "Invalid --seed value '-1'.: invalid digit found in string"},
-      {{"--seed", "+"}, "Invalid --seed value '+'.: invalid digit found in string"},
-      {{"--seed", " 1"}, "Invalid --seed value ' 1'.: invalid digit found in string"},
-      {{"--seed", "0x10"}, "Invalid --seed value '0x10'.: invalid digit found in string"},
+      {{"--seed", "-1"}, "Invalid --seed value '-1'.: " + std::string(digit)},
+      {{"--seed", "+"}, "Invalid --seed value '+'.: " + std::string(digit)},
+      {{"--seed", " 1"}, "Invalid --seed value ' 1'.: " + std::string(digit)},
+      {{"--seed", "0x10"}, "Invalid --seed value '0x10'.: " + std::string(digit)},
       {{"--seed", "18446744073709551616"},
-       "Invalid --seed value '18446744073709551616'.: number too large to fit in target type"},
-      {{"--pairs", "1_000"}, "Invalid --pairs value '1_000'.: invalid digit found in string"},
-      {{"--ops-per-pair", "++1"},
-       "Invalid --ops-per-pair value '++1'.: invalid digit found in string"},
+       "Invalid --seed value '18446744073709551616'.: " + std::string(too_large)},
+      {{"--pairs", "1_000"}, "Invalid --pairs value '1_000'.: " + std::string(digit)},
+      {{"--ops-per-pair", "++1"}, "Invalid --ops-per-pair value '++1'.: " + std::string(digit)},
       {{"--invalid-rate", "abc"}, "Invalid --invalid-rate value 'abc'.: invalid float literal"},
       {{"--invalid-rate", ""},
        "Invalid --invalid-rate value ''.: cannot parse float from empty string"},
-      {{"--invalid-rate", "nan"}, "--invalid-rate must be in the range 0..=1"},
-      {{"--invalid-rate", "1.5"}, "--invalid-rate must be in the range 0..=1"},
-      {{"--invalid-rate", "-0.01"}, "--invalid-rate must be in the range 0..=1"},
-      {{"--invalid-rate", "inf"}, "--invalid-rate must be in the range 0..=1"},
+      {{"--invalid-rate", "nan"}, range},
+      {{"--invalid-rate", "1.5"}, range},
+      {{"--invalid-rate", "-0.01"}, range},
+      {{"--invalid-rate", "inf"}, range},
       {{"--docs", "0"}, "--docs must be > 0"},
       {{"--docs", "0", "--pairs", "0"}, "--docs must be > 0"},
       {{"--pairs", "0", "--ops-per-pair", "0"}, "--pairs must be > 0"},
@@ -142,44 +155,53 @@ TEST(FromArgs, ErrorTexts) {
       {{"--docs=5"}, "Unknown flag '--docs=5'. Use --help to see supported flags."},
       {{"positional"}, "Unknown flag 'positional'. Use --help to see supported flags."},
       {{"--Seed", "1"}, "Unknown flag '--Seed'. Use --help to see supported flags."},
-      {{"-h"}, "help requested"},
+      {{"--seeds", "7..3"},
+       "Invalid --seeds value '7..3'.: the first seed 7 is above the last seed 3"},
+      {{"--seeds", "1..18446744073709551616"},
+       "Invalid --seeds value '1..18446744073709551616'.: " + std::string(too_large)},
+      {{"--seeds", "5"},
+       "Invalid --seeds value '5'.: expected two seeds joined by '..', as in 1..8"},
+      {{"--seeds", "..5"}, "Invalid --seeds value '..5'.: cannot parse integer from empty string"},
+      {{"--seeds", "1..-2"}, "Invalid --seeds value '1..-2'.: " + std::string(digit)},
+      {{"--seeds", "1..2..3"}, "Invalid --seeds value '1..2..3'.: " + std::string(digit)},
+      {{"--seed", "1", "--seeds", "1..2"}, both},
+      {{"--seeds", "1..2", "--seed", "1"}, both},
+      {{"--jobs", "1025"}, "--jobs must be at most 1024"},
+      {{"--jobs", "x"}, "Invalid --jobs value 'x'.: " + std::string(digit)},
+      {{"--jobs", "99999999999999999999"},
+       "Invalid --jobs value '99999999999999999999'.: " + std::string(too_large)},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(parse_error(c.args), c.error) << testing::PrintToString(c.args);
+  for (const auto& [args, message] : cases) {
+    EXPECT_EQ(described(args), message);
+    const Program printed = program(args);
+    EXPECT_EQ(printed.status, 1) << message;
+    EXPECT_EQ(printed.err, "kivo_stress failed: " + message + "\n");
   }
+  // A value error is the flag's context over the cause; the others are one link.
+  EXPECT_EQ(from_args(Args{"--docs", "x"}).error().chain(),
+            (std::vector<std::string>{"Invalid --docs value 'x'.", digit}));
+  EXPECT_EQ(from_args(Args{"--profile", "x"}).error().chain().size(), 1u);
+  EXPECT_EQ(described({"-h"}), "help requested");
 }
 
-TEST(FromArgs, ParseErrorsAreTwoLinkChains) {
-  auto config = from_args(std::vector<std::string>{"--docs", "x"});
-  ASSERT_FALSE(config);
-  EXPECT_EQ(config.error().chain(), (std::vector<std::string>{"Invalid --docs value 'x'.",
-                                                              "invalid digit found in string"}));
-  auto profile = from_args(std::vector<std::string>{"--profile", "x"});
-  ASSERT_FALSE(profile);
-  EXPECT_EQ(profile.error().chain().size(), 1u);
-}
-
-TEST(NormalizePath, FallsBackToDotWithoutWorkingDirectory) {
-  const auto original = std::filesystem::current_path();
-  const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
-  std::filesystem::create_directories(doomed);
-  std::filesystem::current_path(doomed);
-  std::filesystem::remove(doomed);
-  const auto path = kivo::stress::normalize_path("file.xml");
-  std::filesystem::current_path(original);
-  EXPECT_EQ(path, "./file.xml");
-}
-
-TEST(ToSnapshot, CopiesTheFirstEightFactsWithPathsAsText) {
-  StressConfig config = default_for_profile(StressProfile::Deep);
-  config.template_path = "/t/\xff.xml";
-  config.replay = "/ignored";
-  const auto snapshot = kivo::stress::to_snapshot(config);
-  EXPECT_EQ(snapshot.profile, StressProfile::Deep);
-  EXPECT_EQ(snapshot.template_path, "/t/\xEF\xBF\xBD.xml");
-  EXPECT_EQ(snapshot.out_dir, config.out_dir.string());
-  EXPECT_EQ(snapshot.docs, 140u);
-  EXPECT_EQ(snapshot.invalid_rate, 0.14);
+TEST(ProgramMain, HelpAnywherePrintsTheUsage) {
+  const std::string usage =
+      "kivo_stress usage:\n  --profile <fast|balanced|deep>\n  --seed <u64>\n  --template <path>\n"
+      "  --docs <n>\n  --pairs <n>\n  --ops-per-pair <n>\n  --invalid-rate <0..1>\n"
+      "  --out-dir <path>\n  --replay <case.json>\n  --minimize\n";
+  EXPECT_EQ(kivo::stress::kUsageText, usage);
+  for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"--out-dir", "-h"},
+                           Args{"--template", "-h", "--docs", "x"}, Args{"--HELP", "--help"},
+                           Args{"--docs", "0", "-h"}, Args{"--minimize", "-h"}}) {
+    const Program printed = program(args);
+    EXPECT_EQ(printed.status, 0) << testing::PrintToString(args);
+    EXPECT_EQ(printed.err, usage);
+  }
+  std::ostringstream err;
+  auto result = kivo::stress::cli_main({"kivo_stress", "--pairs", "0"}, err);
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().display_chain(), "--pairs must be > 0");  // unchanged, and not printed
+  EXPECT_EQ(err.str(), "");
 }
 
 }  // namespace

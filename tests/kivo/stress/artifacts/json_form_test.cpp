@@ -2,10 +2,11 @@
 
 #include <cmath>
 #include <limits>
+#include <sstream>
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/float_text.hpp"
-#include "kivo/stress/artifacts/sample_artifact.hpp"
+#include "support/sample_artifact.hpp"
 
 namespace kivo::stress::artifacts {
 namespace {
@@ -105,35 +106,19 @@ TEST(ArtifactJson, InvalidUtf8CannotBeSerialized) {
 }
 
 TEST(JsonFloatText, ShortestRoundTripForm) {
-  struct Case {
-    double value;
-    const char* text;
-  };
   const double inf = std::numeric_limits<double>::infinity();
-  for (const Case& c : {Case{0.08, "0.08"},
-                        Case{0.1, "0.1"},
-                        Case{0.14, "0.14"},
-                        Case{1.0, "1.0"},
-                        Case{0.0, "0.0"},
-                        Case{-0.0, "-0.0"},
-                        Case{1e-6, "1e-6"},
-                        Case{1.5e16, "1.5e+16"},
-                        Case{0.00001, "0.00001"},
-                        Case{1.5, "1.5"},
-                        Case{100.0, "100.0"},
-                        Case{-2.5, "-2.5"},
-                        Case{1e15, "1000000000000000.0"},
-                        Case{1e16, "1e+16"},
-                        Case{1.25e-6, "1.25e-6"},
-                        Case{0.000123, "0.000123"},
-                        Case{123456.789, "123456.789"},
-                        Case{1e300, "1e+300"},
-                        Case{5e-324, "5e-324"},
-                        Case{inf, "null"},
-                        Case{-inf, "null"},
-                        Case{std::nan(""), "null"}}) {
-    EXPECT_EQ(json_float_text(c.value), c.text) << c.text;
+  const double values[] = {0.08,       0.1,   0.14,   1.0,  0.0,  -0.0,        1e-6,    1.5e16,
+                           1e-5,       1.5,   100.0,  -2.5, 1e15, 1e16,        1.25e-6, 0.000123,
+                           123456.789, 1e300, 5e-324, inf,  -inf, std::nan("")};
+  std::istringstream texts(
+      "0.08 0.1 0.14 1.0 0.0 -0.0 1e-6 1.5e+16 0.00001 1.5 100.0 -2.5 1000000000000000.0 1e+16 "
+      "1.25e-6 0.000123 123456.789 1e+300 5e-324 null null null");
+  for (double value : values) {
+    std::string text;
+    ASSERT_TRUE(texts >> text);
+    EXPECT_EQ(json_float_text(value), text);
   }
+  EXPECT_TRUE(texts.eof());
 }
 
 TEST(RewriteFloatTokens, TouchesOnlyFloatsOutsideStrings) {

@@ -1,19 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "kivo/stress/mutations.hpp"
-#include "kivo/stress/recording_rng.hpp"
-#include "kivo/stress/scripted_rng.hpp"
-#include "kivo/stress/xml_fixture.hpp"
+#include "support/presets.hpp"
+#include "support/rngs.hpp"
 
 namespace {
 
 using kivo::stress::mutations::apply_random_mutations;
-using kivo::stress::testing::normalized;
-using kivo::stress::testing::parse_doc;
-using kivo::stress::testing::RecordingRng;
-using kivo::stress::testing::ScriptedRng;
-using kivo::stress::testing::written;
-using Draws = std::vector<std::string>;
+using namespace kivo::test;
 
 // `layers` placed into one screen with a name group.
 std::string one_screen(const std::string& layers) {
@@ -23,170 +17,110 @@ std::string one_screen(const std::string& layers) {
          layers + "</layers></Screen></screens></ScreenSetup></XmlState>";
 }
 
-const std::string kSlice = R"(<Slice uniqueId="10" idHash="aa">
-  <Params name="Common"><Param name="Name" value="Left"/><Param name="Enabled" value="True"/></Params>
-  <InputRect uniqueId="30" idHash="bb"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>
-</Slice>)";
+const std::string kRect =
+    R"(<InputRect uniqueId="30" idHash="bb"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>)";
 
-// Runs one step on `before` and checks the draws and the resulting document.
-void expect_step(const std::string& before, ScriptedRng::Script script, double bias,
-                 const Draws& draws, const std::string& after) {
+// Slice "10" named `name` with a 100 x 50 input rectangle and `more` after it.
+std::string left(const std::string& name = "Left", const std::string& more = "") {
+  return R"(<Slice uniqueId="10" idHash="aa"><Params name="Common"><Param name="Name" value=")" +
+         name + R"("/><Param name="Enabled" value="True"/></Params>)" + kRect + more + "</Slice>";
+}
+
+// Runs one step on `before` and checks the draws (joined by '|') and the resulting document.
+void expect_step(const std::string& before, Script script, double bias, const std::string& draws,
+                 const std::string& after) {
   auto doc = parse_doc(before);
   ScriptedRng rng(std::move(script));
   apply_random_mutations(doc, rng, 1, bias);
-  EXPECT_EQ(rng.draws(), draws);
+  EXPECT_EQ(rng.trail(), draws);
   EXPECT_TRUE(rng.exhausted());
   EXPECT_EQ(written(doc), normalized(after));
 }
 
-TEST(ApplyRandomMutations, CountZeroDrawsNothingAndChangesNothing) {
-  auto doc = parse_doc(one_screen(kSlice));
-  const std::string before = written(doc);
-  RecordingRng rng(1);
-  apply_random_mutations(doc, rng, 0, 1.0);
-  EXPECT_TRUE(rng.draws().empty());
-  EXPECT_EQ(written(doc), before);
-}
-
-TEST(ApplyRandomMutations, ACountOfStepsEqualsThatManySingleSteps) {
+TEST(ApplyRandomMutations, ACountOfStepsEqualsThatManySingleStepsAndZeroDrawsNothing) {
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
-    auto together = parse_doc(one_screen(kSlice + kSlice));
+    auto together = parse_doc(one_screen(left() + left()));
     auto one_by_one = together;
-    RecordingRng batch(seed);
-    RecordingRng single(seed);
+    RecordingRng batch(seed), single(seed);
     apply_random_mutations(together, batch, 30, 0.7);
     for (int step = 0; step < 30; ++step) apply_random_mutations(one_by_one, single, 1, 0.7);
     EXPECT_EQ(batch.draws(), single.draws()) << seed;
     EXPECT_EQ(written(together), written(one_by_one)) << seed;
     EXPECT_EQ(batch.draws().front(), "gen_range 0 8");
   }
+  auto doc = parse_doc(one_screen(left()));
+  RecordingRng rng(1);
+  apply_random_mutations(doc, rng, 0, 1.0);
+  EXPECT_TRUE(rng.draws().empty());
+  EXPECT_EQ(written(doc), normalized(one_screen(left())));
 }
 
 TEST(ApplyRandomMutations, StepsThatFindNothingKeepTheirDrawsAndMakeNoMore) {
-  struct Case {
-    const char* what;
+  const std::string none = R"(<XmlState><Other uniqueId="1"/></XmlState>)";
+  const std::string chosen = "gen_range 0 8|choose_index 0";
+  const std::string coin = "gen_range 0 8|gen_bool 0.5";
+  const struct {
     std::string doc;
-    ScriptedRng::Script script;
+    Script script;
     double bias;
-    Draws draws;
+    std::string draws;
+  } cases[] = {
+      {none, {.integers = {1}}, 0, chosen},  // layer rename without layers
+      {none, {.integers = {2}}, 0, chosen},  // toggle without candidates
+      {none, {.integers = {3}}, 0, chosen},  // rect jitter without layers
+      {none, {.integers = {4}}, 0, chosen},  // layer edit without screens
+      {R"(<XmlState><Screen uniqueId="1"><layers/><layers><Slice uniqueId="2"/></layers></Screen></XmlState>)",
+       {.integers = {4, 0}},
+       0,
+       "gen_range 0 8|choose_index 1"},
+      {R"(<XmlState><Screen uniqueId="1"><layers><Other uniqueId="2"/></layers></Screen></XmlState>)",
+       {.integers = {4, 0}},
+       0,
+       "gen_range 0 8|choose_index 1"},
+      {none, {.integers = {5}}, 0, chosen},  // mask edit without slices
+      {one_screen(
+           R"(<Slice uniqueId="10"><OutputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></OutputRect></Slice>)"),
+       {.integers = {5, 0}},
+       0,
+       "gen_range 0 8|choose_index 1"},
+      {none, {.integers = {6}, .flags = {true}}, 0, coin},   // screen collision without screens
+      {none, {.integers = {6}, .flags = {false}}, 0, coin},  // layer collision without layers
+      {R"(<XmlState><Screen uniqueId="1"/><Screen uniqueId="2" name="B"/></XmlState>)",
+       {.integers = {6, 0, 1}, .flags = {true}},
+       0,
+       coin + "|gen_range 0 2|gen_range 0 2"},
+      {R"(<XmlState><Other uniqueId="1"/><Slice/></XmlState>)",
+       {.integers = {7}, .flags = {true}},
+       1,
+       "gen_range 0 8|gen_bool 1"},
+      {one_screen(left()), {.integers = {6}, .flags = {true}}, 0, coin},  // a single screen
+      {R"(<XmlState><Slice uniqueId="1"/></XmlState>)", {.integers = {0}}, 0, chosen},
   };
-  const std::string no_screens = R"(<XmlState><Other uniqueId="1"/></XmlState>)";
-  const std::string two_screens_unnamed =
-      R"(<XmlState><Screen uniqueId="1"/><Screen uniqueId="2" name="B"/></XmlState>)";
-  const std::string slice_without_input_rect = one_screen(
-      R"(<Slice uniqueId="10"><OutputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></OutputRect></Slice>)");
-  const std::string first_layers_empty = R"(<XmlState><Screen uniqueId="1"><layers/>
-      <layers><Slice uniqueId="2"/></layers></Screen></XmlState>)";
-  const std::string layers_without_layers =
-      R"(<XmlState><Screen uniqueId="1"><layers><Other uniqueId="2"/></layers></Screen></XmlState>)";
-  for (const Case& c : {
-           Case{"layer rename without layers",
-                no_screens,
-                {.integers = {1}},
-                0,
-                {"gen_range 0 8", "choose_index 0"}},
-           Case{"toggle without candidates",
-                no_screens,
-                {.integers = {2}},
-                0,
-                {"gen_range 0 8", "choose_index 0"}},
-           Case{"rect jitter without layers",
-                no_screens,
-                {.integers = {3}},
-                0,
-                {"gen_range 0 8", "choose_index 0"}},
-           Case{"layer edit without screens",
-                no_screens,
-                {.integers = {4}},
-                0,
-                {"gen_range 0 8", "choose_index 0"}},
-           Case{"layer edit in an empty first layers",
-                first_layers_empty,
-                {.integers = {4, 0}},
-                0,
-                {"gen_range 0 8", "choose_index 1"}},
-           Case{"layer edit without Slice or Mask",
-                layers_without_layers,
-                {.integers = {4, 0}},
-                0,
-                {"gen_range 0 8", "choose_index 1"}},
-           Case{"mask edit without slices",
-                no_screens,
-                {.integers = {5}},
-                0,
-                {"gen_range 0 8", "choose_index 0"}},
-           Case{"mask edit without InputRect",
-                slice_without_input_rect,
-                {.integers = {5, 0}},
-                0,
-                {"gen_range 0 8", "choose_index 1"}},
-           Case{"screen collision without screens",
-                no_screens,
-                {.integers = {6}, .flags = {true}},
-                0,
-                {"gen_range 0 8", "gen_bool 0.5"}},
-           Case{"layer collision without layers",
-                no_screens,
-                {.integers = {6}, .flags = {false}},
-                0,
-                {"gen_range 0 8", "gen_bool 0.5"}},
-           Case{"screen collision from a nameless screen",
-                two_screens_unnamed,
-                {.integers = {6, 0, 1}, .flags = {true}},
-                0,
-                {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_range 0 2"}},
-           Case{"identity break without identities",
-                R"(<XmlState><Other uniqueId="1"/><Slice/></XmlState>)",
-                {.integers = {7}, .flags = {true}},
-                1,
-                {"gen_range 0 8", "gen_bool 1"}},
-       }) {
-    SCOPED_TRACE(c.what);
-    expect_step(c.doc, c.script, c.bias, c.draws, c.doc);
+  for (const auto& c : cases) expect_step(c.doc, c.script, c.bias, c.draws, c.doc);
+  for (const std::string layers : {"", "<!-- only a comment -->"}) {  // screens without layers
+    expect_step(one_screen(layers), {.integers = {4, 0}}, 0, "gen_range 0 8|choose_index 1",
+                one_screen(layers));
   }
 }
 
-TEST(RectJitter, KindThreeMovesThePointsOfTheChosenRectangle) {
-  expect_step(
-      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)"),
-      {.integers = {3, 0}, .reals = {1.0, -2.5}}, 0,
-      {"gen_range 0 8", "choose_index 2", "gen_range_f64 -40 40", "gen_range_f64 -40 40"},
-      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="0.0001"/></InputRect></Slice>)"));
-}
-
-TEST(EnabledToggle, WithoutScreensChoosesAmongTheLayers) {
+TEST(ApplyRandomMutations, RenamesAndToggles) {
+  expect_step(R"(<XmlState><Screen uniqueId="1"><Params name="Params"><Param name="Name" value="A"/>
+      </Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)",
+              {.integers = {0, 0, 42}}, 0, "gen_range 0 8|choose_index 2|gen_range 1 10000",
+              R"(<XmlState><Screen uniqueId="1" name="Screen 42"><Params name="Params">
+      <Param name="Name" value="Screen 42"/></Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)");
+  // A layer rename sets only the Common name.
+  expect_step(one_screen(left() + R"(<Mask uniqueId="20" name="attr"/>)"), {.integers = {1, 0, 7}},
+              0, "gen_range 0 8|choose_index 2|gen_range 1 10000",
+              one_screen(left("Slice 7") + R"(<Mask uniqueId="20" name="attr"/>)"));
+  // Without screens the toggle chooses among the layers.
   expect_step(
       R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="TRUE"/>
       </Params></Mask><Slice uniqueId="2"/></XmlState>)",
-      {.integers = {2, 0}}, 0, {"gen_range 0 8", "choose_index 2"},
+      {.integers = {2, 0}}, 0, "gen_range 0 8|choose_index 2",
       R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="0"/>
       </Params></Mask><Slice uniqueId="2"/></XmlState>)");
-}
-
-TEST(ScreenRename, NamesTheAttributeAndTheParameter) {
-  expect_step(R"(<XmlState><Screen uniqueId="1"><Params name="Params"><Param name="Name" value="A"/>
-      </Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)",
-              {.integers = {0, 0, 42}}, 0, {"gen_range 0 8", "choose_index 2", "gen_range 1 10000"},
-              R"(<XmlState><Screen uniqueId="1" name="Screen 42"><Params name="Params">
-      <Param name="Name" value="Screen 42"/></Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)");
-}
-
-TEST(ScreenRename, DrawsNoNumberWithoutScreens) {
-  expect_step(R"(<XmlState><Slice uniqueId="1"/></XmlState>)", {.integers = {0}}, 0,
-              {"gen_range 0 8", "choose_index 0"}, R"(<XmlState><Slice uniqueId="1"/></XmlState>)");
-}
-
-TEST(LayerRename, SetsOnlyTheCommonName) {
-  expect_step(one_screen(kSlice + R"(<Mask uniqueId="20" name="attr"/>)"), {.integers = {1, 0, 7}},
-              0, {"gen_range 0 8", "choose_index 2", "gen_range 1 10000"},
-              one_screen(R"(<Slice uniqueId="10" idHash="aa">
-  <Params name="Common"><Param name="Name" value="Slice 7"/><Param name="Enabled" value="True"/></Params>
-  <InputRect uniqueId="30" idHash="bb"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>
-</Slice><Mask uniqueId="20" name="attr"/>)"));
-}
-
-TEST(EnabledToggle, FlipsTrueLikeValuesToZeroAndAllOthersToOne) {
-  // Candidates: the screen first (Enabled "1"), then the layers in order.
+  // True-like values become "0", all others "1"; candidates are the screen, then the layers.
   const std::string layers = R"(
     <Slice uniqueId="10"><Params name="Common"><Param name="Enabled" value="True"/></Params></Slice>
     <Slice uniqueId="11"><Params name="Common"><Param name="Enabled" value="0"/></Params></Slice>
@@ -194,206 +128,155 @@ TEST(EnabledToggle, FlipsTrueLikeValuesToZeroAndAllOthersToOne) {
     <Mask uniqueId="13"><Params name="Common"><Param name="Enabled"/></Params></Mask>
     <Mask uniqueId="14"><Params name="Common"><Param name="Name" value="n"/></Params></Mask>
     <Mask uniqueId="15"/>)";
-  struct Case {
-    std::uint64_t choice;
-    std::string from;
-    std::string to;
-  };
-  for (const Case& c : {Case{0, R"(name="Enabled" value="1")", R"(name="Enabled" value="0")"},
-                        Case{1, R"(name="Enabled" value="True")", R"(name="Enabled" value="0")"},
-                        Case{2, R"(name="Enabled" value="0")", R"(name="Enabled" value="1")"},
-                        Case{3, R"(name="Enabled" value="yes")", R"(name="Enabled" value="1")"},
-                        Case{4, R"(name="Enabled"/>)", R"(name="Enabled" value="0"/>)"},
-                        Case{5, "", ""}, Case{6, "", ""}}) {
+  const std::pair<std::string, std::string> flips[] = {
+      {R"("Enabled" value="1")", R"("Enabled" value="0")"},
+      {R"("Enabled" value="True")", R"("Enabled" value="0")"},
+      {R"("Enabled" value="0")", R"("Enabled" value="1")"},
+      {R"("Enabled" value="yes")", R"("Enabled" value="1")"},
+      {R"("Enabled"/>)", R"("Enabled" value="0"/>)"},
+      {"", ""},
+      {"", ""}};
+  for (std::uint64_t choice = 0; choice < 7; ++choice) {
+    const auto& [from, to] = flips[choice];
     std::string expected = one_screen(layers);
-    if (!c.from.empty()) {
-      // The screen's Enabled comes first in the text, so replace the first hit at or after the
-      // chosen layer's tag.
+    if (!from.empty()) {
       const std::size_t start =
-          c.choice == 0 ? 0 : expected.find("uniqueId=\"1" + std::to_string(c.choice - 1) + "\"");
-      const std::size_t at = expected.find(c.from, start);
-      expected.replace(at, c.from.size(), c.to);
+          choice == 0 ? 0 : expected.find("uniqueId=\"1" + std::to_string(choice - 1) + "\"");
+      expected.replace(expected.find(from, start), from.size(), to);
     }
-    SCOPED_TRACE(c.choice);
-    expect_step(one_screen(layers), {.integers = {2, c.choice}}, 0,
-                {"gen_range 0 8", "choose_index 7"}, expected);
+    expect_step(one_screen(layers), {.integers = {2, choice}}, 0, "gen_range 0 8|choose_index 7",
+                expected);
   }
 }
 
-TEST(LayerDuplicate, ASingleLayerIsCopiedWithFreshIdentitiesAndACopyName) {
+TEST(ApplyRandomMutations, GeometryEdits) {
+  const std::string jitter =
+      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)";
   expect_step(
-      one_screen(kSlice), {.integers = {4, 0, 0, 0xff, 0xabc, 1, 0xfedcba9876543210}}, 0,
-      {"gen_range 0 8", "choose_index 1", "choose_index 1", "next_u64", "next_u64", "next_u64",
-       "next_u64"},
-      one_screen(kSlice + R"(<Slice uniqueId="stress-u-00000000000000ff" idHash="0000000000000abc">
-  <Params name="Common"><Param name="Name" value="Left Copy"/><Param name="Enabled" value="True"/></Params>
-  <InputRect uniqueId="stress-u-0000000000000001" idHash="fedcba9876543210"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>
-</Slice>)"));
-}
-
-TEST(LayerDuplicate, FallsBackToTheTagOrKeepsTheName) {
-  struct Case {
-    std::string layer;
-    std::string copy;
-  };
-  for (
-      const Case& c : {
-          Case{
-              R"(<Mask uniqueId="5"><Params name="Common"><Param name="Name"/></Params></Mask>)",
-              R"(<Mask uniqueId="stress-u-0000000000000007"><Params name="Common"><Param name="Name" value="Mask Copy"/></Params></Mask>)"},
-          Case{
-              R"(<Slice uniqueId="5"><Params name="Common"><Param name="Other" value="x"/></Params></Slice>)",
-              R"(<Slice uniqueId="stress-u-0000000000000007"><Params name="Common"><Param name="Other" value="x"/></Params></Slice>)"},
-          Case{
-              R"(<Slice uniqueId="5"><Params name="Params"><Param name="Name" value="x"/></Params></Slice>)",
-              R"(<Slice uniqueId="stress-u-0000000000000007"><Params name="Params"><Param name="Name" value="x"/></Params></Slice>)"},
-      }) {
-    SCOPED_TRACE(c.layer);
-    expect_step(one_screen("<!-- before -->" + c.layer), {.integers = {4, 0, 0, 7}}, 0,
-                {"gen_range 0 8", "choose_index 1", "choose_index 1", "next_u64"},
-                one_screen("<!-- before -->" + c.layer + c.copy));
-  }
-}
-
-TEST(LayerRemove, TwoLayersDrawTheRemovalAndAPosition) {
-  const std::string mask = R"(<Mask uniqueId="20"/>)";
-  expect_step(one_screen(kSlice + "<!-- note -->" + mask), {.integers = {4, 0, 1}, .flags = {true}},
-              0, {"gen_range 0 8", "choose_index 1", "gen_bool 0.45", "choose_index 2"},
-              one_screen(kSlice + "<!-- note -->"));
-  expect_step(one_screen(kSlice + mask), {.integers = {4, 0, 1, 3}, .flags = {false}}, 0,
-              {"gen_range 0 8", "choose_index 1", "gen_bool 0.45", "choose_index 2", "next_u64"},
-              one_screen(kSlice + mask + R"(<Mask uniqueId="stress-u-0000000000000003"/>)"));
-}
-
-TEST(LayerRemove, ScreensWithoutLayersAreLeftAlone) {
-  for (const std::string& layers : {std::string(), std::string("<!-- only a comment -->")}) {
-    expect_step(one_screen(layers), {.integers = {4, 0}}, 0, {"gen_range 0 8", "choose_index 1"},
-                one_screen(layers));
-  }
-}
-
-TEST(SliceMaskEdit, TwoPointsDrawTwoOffsetsAndAddNothing) {
-  const std::string slice =
+      one_screen(jitter), {.integers = {3, 0}, .reals = {1.0, -2.5}}, 0,
+      "gen_range 0 8|choose_index 2|gen_range_f64 -40 40|gen_range_f64 -40 40",
+      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="0.0001"/></InputRect></Slice>)"));
+  // Without bias kind seven is a rect jitter after its draw.
+  expect_step(
+      one_screen(jitter), {.integers = {7, 0}, .reals = {1.0, 2.0}, .flags = {false}}, -3.0,
+      "gen_range 0 8|gen_bool 0|choose_index 2|gen_range_f64 -40 40|gen_range_f64 -40 40",
+      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="3"/></InputRect></Slice>)"));
+  const std::string four = "gen_range 0 8|choose_index 1|gen_range_f64 -5 5|gen_range_f64 -5 5";
+  // Two points draw two offsets and add nothing; four become a diagonally moved mask.
+  const std::string two_points =
       R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><v x="2" y="2"/></InputRect></Slice>)";
-  expect_step(one_screen(slice), {.integers = {5, 0}, .reals = {1.5, -2.0}}, 0,
-              {"gen_range 0 8", "choose_index 1", "gen_range_f64 -5 5", "gen_range_f64 -5 5"},
-              one_screen(slice));
-}
-
-TEST(SliceMaskEdit, FourPointsBecomeADiagonallyMovedMask) {
-  expect_step(one_screen(kSlice), {.integers = {5, 0}, .reals = {2.5, -1.0, -3.0, 0.25}}, 0,
-              {"gen_range 0 8", "choose_index 1", "gen_range_f64 -5 5", "gen_range_f64 -5 5",
-               "gen_range_f64 -5 5", "gen_range_f64 -5 5"},
-              one_screen(R"(<Slice uniqueId="10" idHash="aa">
-  <Params name="Common"><Param name="Name" value="Left"/><Param name="Enabled" value="True"/></Params>
-  <InputRect uniqueId="30" idHash="bb"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>
-  <SliceMask><Rect><v x="2.5" y="2.5"/><v x="99" y="0.0001"/><v x="97" y="47"/><v x="0.25" y="50.25"/></Rect></SliceMask>
-</Slice>)"));
-}
-
-TEST(SliceMaskEdit, UnparsablePointsAreCopiedWithoutADraw) {
+  expect_step(one_screen(two_points), {.integers = {5, 0}, .reals = {1.5, -2.0}}, 0, four,
+              one_screen(two_points));
+  expect_step(
+      one_screen(left()), {.integers = {5, 0}, .reals = {2.5, -1.0, -3.0, 0.25}}, 0,
+      four + "|gen_range_f64 -5 5|gen_range_f64 -5 5",
+      one_screen(left(
+          "Left",
+          R"(<SliceMask><Rect><v x="2.5" y="2.5"/><v x="99" y="0.0001"/><v x="97" y="47"/><v x="0.25" y="50.25"/></Rect></SliceMask>)")));
+  // Unparsable points are copied without a draw.
   expect_step(
       one_screen(
           R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><u/><v x="a" y="1"/><v x="4"/></InputRect></Slice>)"),
-      {.integers = {5, 0}, .reals = {1.0}}, 0,
-      {"gen_range 0 8", "choose_index 1", "gen_range_f64 -5 5"},
+      {.integers = {5, 0}, .reals = {1.0}}, 0, "gen_range 0 8|choose_index 1|gen_range_f64 -5 5",
       one_screen(
           R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><u/><v x="a" y="1"/><v x="4"/></InputRect>
         <SliceMask><Rect><v x="2" y="2"/><v x="a" y="1"/><v x="4"/></Rect></SliceMask></Slice>)"));
-}
-
-TEST(SliceMaskEdit, AnExistingMaskIsRemovedOrScaledNeverDoubled) {
-  const std::string mask = R"(<SliceMask><Rect><v x="10" y="20"/></Rect></SliceMask>)";
-  const std::string slice_start =
+  // An existing mask is removed or scaled, never doubled.
+  const std::string three =
       R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></InputRect>)";
-  expect_step(one_screen(slice_start + mask + "</Slice>"), {.integers = {5, 0}, .flags = {true}}, 0,
-              {"gen_range 0 8", "choose_index 1", "gen_bool 0.35"},
-              one_screen(slice_start + "</Slice>"));
-  expect_step(one_screen(slice_start + mask + "</Slice>"),
-              {.integers = {5, 0}, .reals = {0.85}, .flags = {false}}, 0,
-              {"gen_range 0 8", "choose_index 1", "gen_bool 0.35", "gen_range_f64 0.85 1.15"},
-              one_screen(slice_start +
-                         R"(<SliceMask><Rect><v x="8.5" y="17"/></Rect></SliceMask></Slice>)"));
+  const std::string mask = R"(<SliceMask><Rect><v x="10" y="20"/></Rect></SliceMask>)";
+  expect_step(one_screen(three + mask + "</Slice>"), {.integers = {5, 0}, .flags = {true}}, 0,
+              "gen_range 0 8|choose_index 1|gen_bool 0.35", one_screen(three + "</Slice>"));
+  expect_step(
+      one_screen(three + mask + "</Slice>"),
+      {.integers = {5, 0}, .reals = {0.85}, .flags = {false}}, 0,
+      "gen_range 0 8|choose_index 1|gen_bool 0.35|gen_range_f64 0.85 1.15",
+      one_screen(three + R"(<SliceMask><Rect><v x="8.5" y="17"/></Rect></SliceMask></Slice>)"));
 }
 
-TEST(NameCollision, ASingleScreenStopsAfterTheCoinFlip) {
-  expect_step(one_screen(kSlice), {.integers = {6}, .flags = {true}}, 0,
-              {"gen_range 0 8", "gen_bool 0.5"}, one_screen(kSlice));
+TEST(ApplyRandomMutations, LayerDuplicatesAndRemovals) {
+  const std::string copy_draws = "gen_range 0 8|choose_index 1|choose_index 1|next_u64";
+  expect_step(
+      one_screen(left()), {.integers = {4, 0, 0, 0xff, 0xabc, 1, 0xfedcba9876543210}}, 0,
+      copy_draws + "|next_u64|next_u64|next_u64",
+      one_screen(
+          left() +
+          R"(<Slice uniqueId="stress-u-00000000000000ff" idHash="0000000000000abc"><Params name="Common"><Param name="Name" value="Left Copy"/><Param name="Enabled" value="True"/></Params>
+  <InputRect uniqueId="stress-u-0000000000000001" idHash="fedcba9876543210"><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect></Slice>)"));
+  // The copy's name falls back to the tag, or is kept when there is no Common name.
+  const std::pair<std::string, std::string> copies[] = {
+      {R"(<Mask uniqueId="5"><Params name="Common"><Param name="Name"/></Params></Mask>)",
+       R"(<Mask uniqueId="stress-u-0000000000000007"><Params name="Common"><Param name="Name" value="Mask Copy"/></Params></Mask>)"},
+      {R"(<Slice uniqueId="5"><Params name="Common"><Param name="Other" value="x"/></Params></Slice>)",
+       R"(<Slice uniqueId="stress-u-0000000000000007"><Params name="Common"><Param name="Other" value="x"/></Params></Slice>)"},
+      {R"(<Slice uniqueId="5"><Params name="Params"><Param name="Name" value="x"/></Params></Slice>)",
+       R"(<Slice uniqueId="stress-u-0000000000000007"><Params name="Params"><Param name="Name" value="x"/></Params></Slice>)"}};
+  for (const auto& [layer, copy] : copies) {
+    expect_step(one_screen("<!-- before -->" + layer), {.integers = {4, 0, 0, 7}}, 0, copy_draws,
+                one_screen("<!-- before -->" + layer + copy));
+  }
+  // Two layers draw the removal and a position.
+  const std::string mask = R"(<Mask uniqueId="20"/>)";
+  expect_step(one_screen(left() + "<!-- note -->" + mask), {.integers = {4, 0, 1}, .flags = {true}},
+              0, "gen_range 0 8|choose_index 1|gen_bool 0.45|choose_index 2",
+              one_screen(left() + "<!-- note -->"));
+  expect_step(one_screen(left() + mask), {.integers = {4, 0, 1, 3}, .flags = {false}}, 0,
+              "gen_range 0 8|choose_index 1|gen_bool 0.45|choose_index 2|next_u64",
+              one_screen(left() + mask + R"(<Mask uniqueId="stress-u-0000000000000003"/>)"));
 }
 
-TEST(NameCollision, ScreenNamesComeFromTheGroupOrTheAttribute) {
+TEST(ApplyRandomMutations, NameCollisions) {
+  const std::string draws = "gen_range 0 8|gen_bool 0.5|gen_range 0 ";
   const std::string screens = R"(<XmlState>
     <Screen uniqueId="1" name="A"><Params name="Params"><Param name="Name" value="First"/></Params></Screen>
     <Screen uniqueId="2" name="Second"/></XmlState>)";
   // i = 1, j = 1 collides and moves on to 0: the first screen takes "Second".
-  expect_step(screens, {.integers = {6, 1, 1}, .flags = {true}}, 0,
-              {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_range 0 2"},
+  expect_step(screens, {.integers = {6, 1, 1}, .flags = {true}}, 0, draws + "2|gen_range 0 2",
               R"(<XmlState>
     <Screen uniqueId="1" name="Second"><Params name="Params"><Param name="Name" value="Second"/></Params></Screen>
     <Screen uniqueId="2" name="Second"/></XmlState>)");
-  expect_step(screens, {.integers = {6, 0, 1}, .flags = {true}}, 0,
-              {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_range 0 2"},
+  expect_step(screens, {.integers = {6, 0, 1}, .flags = {true}}, 0, draws + "2|gen_range 0 2",
               R"(<XmlState>
     <Screen uniqueId="1" name="A"><Params name="Params"><Param name="Name" value="First"/></Params></Screen>
     <Screen uniqueId="2" name="First"/></XmlState>)");
-}
-
-TEST(NameCollision, LayerNamesNeedACommonNameOnTheSource) {
+  // Layer names need a Common name on the source.
   const std::string layers = R"(<XmlState>
     <Slice uniqueId="1"><Params name="Common"><Param name="Name" value="One"/></Params></Slice>
     <Mask uniqueId="2" name="attr"><Params name="Common"><Param name="Name" value="Two"/></Params></Mask>
     <Mask uniqueId="3" name="no group"/></XmlState>)";
-  expect_step(layers, {.integers = {6, 0, 1}, .flags = {false}}, 0,
-              {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 3", "gen_range 0 3"},
-              R"(<XmlState>
-    <Slice uniqueId="1"><Params name="Common"><Param name="Name" value="One"/></Params></Slice>
-    <Mask uniqueId="2" name="attr"><Params name="Common"><Param name="Name" value="One"/></Params></Mask>
-    <Mask uniqueId="3" name="no group"/></XmlState>)");
+  std::string renamed = layers;
+  renamed.replace(renamed.find("Two"), 3, "One");
+  expect_step(layers, {.integers = {6, 0, 1}, .flags = {false}}, 0, draws + "3|gen_range 0 3",
+              renamed);
   for (std::uint64_t from : {2u, 0u}) {  // a source without name, a target without group
-    expect_step(layers, {.integers = {6, from, 2}, .flags = {false}}, 0,
-                {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 3", "gen_range 0 3"}, layers);
+    expect_step(layers, {.integers = {6, from, 2}, .flags = {false}}, 0, draws + "3|gen_range 0 3",
+                layers);
   }
 }
 
-TEST(IdentityBreak, WithoutBiasKindSevenIsRectJitterAfterItsDraw) {
-  const std::string slice =
-      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)";
-  expect_step(
-      one_screen(slice), {.integers = {7, 0}, .reals = {1.0, 2.0}, .flags = {false}}, -3.0,
-      {"gen_range 0 8", "gen_bool 0", "choose_index 2", "gen_range_f64 -40 40",
-       "gen_range_f64 -40 40"},
-      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="3"/></InputRect></Slice>)"));
-}
-
-TEST(IdentityBreak, ASingleReferenceLosesItsIdAfterTheCoinFlip) {
+TEST(ApplyRandomMutations, IdentityBreaks) {
   expect_step(R"(<XmlState><Slice uniqueId="10" idHash="h"/></XmlState>)",
               {.integers = {7}, .flags = {true, true}}, 4.0,
-              {"gen_range 0 8", "gen_bool 1", "gen_bool 0.5"},
+              "gen_range 0 8|gen_bool 1|gen_bool 0.5",
               R"(<XmlState><Slice idHash="h"/></XmlState>)");
-}
-
-TEST(IdentityBreak, DifferentTagsInFrontChangeNothing) {
+  // Different tags in front change nothing; the same shuffle with a false coin removes an id.
   const std::string doc = R"(<XmlState><Screen uniqueId="1"/><Slice uniqueId="10"/></XmlState>)";
-  expect_step(doc, {.integers = {7, 1}, .flags = {true, true}}, 0.5,
-              {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_bool 0.5"}, doc);
-  // The same shuffle with a false coin removes the screen's id.
-  expect_step(doc, {.integers = {7, 1}, .flags = {true, false}}, 0.5,
-              {"gen_range 0 8", "gen_bool 0.5", "gen_range 0 2", "gen_bool 0.5"},
+  const std::string draws = "gen_range 0 8|gen_bool 0.5|gen_range 0 2|gen_bool 0.5";
+  expect_step(doc, {.integers = {7, 1}, .flags = {true, true}}, 0.5, draws, doc);
+  expect_step(doc, {.integers = {7, 1}, .flags = {true, false}}, 0.5, draws,
               R"(<XmlState><Screen/><Slice uniqueId="10"/></XmlState>)");
-}
-
-TEST(IdentityBreak, ADuplicatedIdLeavesTheFirstTwinReachable) {
-  auto doc = parse_doc(R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="10"><Params name="Common">
-      <Param name="Name" value="a"/></Params></Slice><Slice uniqueId="11"><Params name="Common">
-      <Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)");
   // Shuffle [Screen 1, Slice 10, Slice 11]: swap 2<->0, then 1<->1, giving [11, 10, Screen 1];
   // Slice 10 takes id 11. Then a layer rename of the second reference (11) reaches the first twin.
+  auto twins =
+      parse_doc(R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="10"><Params name="Common">
+      <Param name="Name" value="a"/></Params></Slice><Slice uniqueId="11"><Params name="Common">
+      <Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)");
   ScriptedRng rng({.integers = {7, 0, 1, 1, 1, 5}, .flags = {true, true}});
-  apply_random_mutations(doc, rng, 2, 1.0);
-  EXPECT_EQ(rng.draws(),
-            (Draws{"gen_range 0 8", "gen_bool 1", "gen_range 0 3", "gen_range 0 2", "gen_bool 0.5",
-                   "gen_range 0 8", "choose_index 2", "gen_range 1 10000"}));
-  EXPECT_EQ(written(doc),
+  apply_random_mutations(twins, rng, 2, 1.0);
+  EXPECT_EQ(rng.trail(),
+            "gen_range 0 8|gen_bool 1|gen_range 0 3|gen_range 0 2|gen_bool 0.5|"
+            "gen_range 0 8|choose_index 2|gen_range 1 10000");
+  EXPECT_EQ(written(twins),
             normalized(R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="11"><Params name="Common">
       <Param name="Name" value="Slice 5"/></Params></Slice><Slice uniqueId="11"><Params name="Common">
       <Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)"));

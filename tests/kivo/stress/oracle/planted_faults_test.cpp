@@ -9,6 +9,7 @@
 #include "kivo/stress/replay/fault_hook.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/xml_utils.hpp"
+#include "support/presets.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -421,16 +422,10 @@ std::vector<PlantedFault> held_back_faults() {
 
 kivo::stress::StressConfig strict_fast(const std::filesystem::path& out_dir) {
   auto config = kivo::stress::default_for_profile(kivo::stress::StressProfile::Fast);
-  config.template_path = KIVO_SOURCE_DIR "/Sample_files/fully_loaded.xml";
+  config.template_path = kivo::test::kBundledTemplate;
   config.out_dir = out_dir;
   config.strict = true;
   return config;
-}
-
-std::filesystem::path case_dir_of(const std::string& error) {
-  const std::string marker = "Artifacts: ";
-  const auto start = error.find(marker) + marker.size();
-  return error.substr(start, error.find('\n') - start);
 }
 
 void plant(const PlantedFault& fault) {
@@ -469,7 +464,7 @@ TEST(PlantedFaults, StrictFastRunCatchesEachWithAReplayableCase) {
     ASSERT_FALSE(summary);
     const std::string error = summary.error().display_chain();
     EXPECT_NE(error.find("\ninvariant:"), std::string::npos) << error;
-    auto replayed = kivo::stress::replay::replay_case(case_dir_of(error) / "case.json");
+    auto replayed = kivo::stress::replay::replay_case(kivo::test::case_dir_of(error) / "case.json");
     remove_faults();
     ASSERT_TRUE(replayed) << replayed.error().display_chain();
     EXPECT_TRUE(replayed->reproduced);

@@ -4,19 +4,15 @@
 
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/replay/fault_hook.hpp"
-#include "kivo/stress/test_trees.hpp"
 #include "kivo/validation.hpp"
+#include "support/presets.hpp"
 
 namespace kivo::stress::replay {
 namespace {
 
-using kivo::test::el;
-using kivo::test::preset;
-using kivo::test::screen;
-using kivo::test::slice;
-using kivo::test::vertices;
+using namespace kivo::test;
 
-Element slice_mask(std::string id) {
+Element slice_mask(const std::string& id) {
   return el("SliceMask", {{"uniqueId", id}, {"idHash", "mh" + id}},
             {vertices("Shape", {{"25", "12.5"}, {"100", "50"}})});
 }
@@ -37,9 +33,8 @@ Element target_preset(bool with_mask) {
   return preset({screen("30", "Other", {slice("20", "Right", std::move(children))})});
 }
 
-StressOperation copy_op(std::string kind, std::string id,
-                        std::optional<std::string> parent = std::nullopt,
-                        std::optional<std::string> target_screen = std::nullopt) {
+StressOperation copy_op(std::string kind, std::string id, std::optional<std::string> parent = {},
+                        std::optional<std::string> target_screen = {}) {
   return {StressOperation::Copy{std::move(kind), std::move(id), std::move(parent),
                                 std::move(target_screen)}};
 }
@@ -48,37 +43,30 @@ StressOperation mask_op(std::string from, std::string to, bool overwrite) {
   return {StressOperation::InputMask{std::move(from), std::move(to), overwrite}};
 }
 
-/// Installs a test hook for one test.
-class EngineHook {
- public:
+// Installs an engine hook for one scope.
+struct EngineHook {
   explicit EngineHook(test_hooks::EngineHook hook) { test_hooks::set_engine_hook(hook); }
   ~EngineHook() { test_hooks::set_engine_hook(nullptr); }
 };
 
 void append_screen(Element& target, Element screen_element) {
-  Element* setup = target.children[0].as_element();
-  Element* screens = setup->children[0].as_element();
-  screens->children.push_back(XMLNode{std::move(screen_element)});
+  target.children[0].as_element()->children[0].as_element()->children.push_back(
+      XMLNode{std::move(screen_element)});
 }
 
-TEST(ExecuteWithInvariants, SuccessfulOperationsOfBothKinds) {
+TEST(ExecuteWithInvariants, OutcomesOfSuccessesAndRefusals) {
   const Element source = source_preset();
   Element target = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")), "success");
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("slice", "10", "1", "30")), "success");
-  EXPECT_EQ(execute_with_invariants(source, target, mask_op("10", "20", false)), "success");
-  EXPECT_EQ(execute_with_invariants(source, target, mask_op("10", "20", true)), "success");
+  for (const StressOperation& op : {copy_op("screen", "1"), copy_op("slice", "10", "1", "30"),
+                                    mask_op("10", "20", false), mask_op("10", "20", true)}) {
+    EXPECT_EQ(execute_with_invariants(source, target, op), "success");
+  }
   EXPECT_NE(target, target_preset(false));
-}
-
-TEST(ExecuteWithInvariants, EngineRefusalsBecomeErrorOutcomes) {
-  const Element source = source_preset();
-  struct Case {
+  const struct {
     StressOperation operation;
     bool target_has_mask;
-    const char* outcome;
-  };
-  const Case cases[] = {
+    std::string outcome;
+  } cases[] = {
       {copy_op("Slice", "10", "1", "30"), false,
        "error:Validation failed: Unsupported source kind 'Slice' in replay"},
       {copy_op("", "10"), false, "error:Validation failed: Unsupported source kind '' in replay"},
@@ -89,80 +77,90 @@ TEST(ExecuteWithInvariants, EngineRefusalsBecomeErrorOutcomes) {
       {copy_op("screen", "nope"), false, "error:Source node not found"},
       {copy_op("slice", "10", "1", "99"), false, "error:Target screen not found"},
   };
-  for (const Case& c : cases) {
-    Element target = target_preset(c.target_has_mask);
-    EXPECT_EQ(execute_with_invariants(source, target, c.operation), c.outcome);
-    EXPECT_EQ(target, target_preset(c.target_has_mask)) << c.outcome;
+  for (const auto& c : cases) {
+    Element refused = target_preset(c.target_has_mask);
+    EXPECT_EQ(execute_with_invariants(source, refused, c.operation), c.outcome);
+    EXPECT_EQ(refused, target_preset(c.target_has_mask)) << c.outcome;
   }
+  // Earlier duplicates and validation messages of the target do not fail an operation.
+  Element flawed = target_preset(false);
+  append_screen(flawed, screen("5", "A"));
+  append_screen(flawed, screen("5", "B", {el("Slice", {{"uniqueId", ""}})}));
+  ASSERT_FALSE(validation::validate_doc(flawed).empty());
+  EXPECT_EQ(execute_with_invariants(source, flawed, copy_op("screen", "1")), "success");
 }
 
-TEST(ExecuteWithInvariants, UnsupportedKindNeverReachesTheEngine) {
-  EngineHook hook([](Element&) { throw std::runtime_error("engine called"); });
+TEST(ExecuteWithInvariants, FaultsBecomePanicsOrInvariantFailures) {
   const Element source = source_preset();
-  Element target = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("Screen", "1")),
+  auto outcome = [&](test_hooks::EngineHook hook, const StressOperation& op) {
+    EngineHook installed(hook);
+    Element target = target_preset(false);
+    return execute_with_invariants(source, target, op);
+  };
+  // An unsupported kind never reaches the engine.
+  const auto thrower = [](Element&) { throw std::runtime_error("boom"); };
+  EXPECT_EQ(outcome(thrower, copy_op("Screen", "1")),
             "error:Validation failed: Unsupported source kind 'Screen' in replay");
-}
-
-TEST(ExecuteWithInvariants, FaultsInsideTheEngineBecomePanics) {
-  const Element source = source_preset();
-  {
-    EngineHook hook([](Element&) { throw std::runtime_error("boom"); });
-    Element target = target_preset(false);
-    EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")), "panic:boom");
-    EXPECT_EQ(execute_with_invariants(source, target, mask_op("10", "20", false)), "panic:boom");
-  }
-  {
-    EngineHook hook([](Element&) { throw 42; });
-    Element target = target_preset(false);
-    EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")), "panic:unknown");
-  }
-  Element target = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")), "success");
-}
-
-TEST(ExecuteWithInvariants, FreshDuplicatesAreInvariantFailuresUniqueIdFirst) {
-  const Element source = source_preset();
-  {
-    EngineHook hook([](Element& target) {
-      append_screen(target, el("Screen", {{"uniqueId", "42"}, {"idHash", "dup"}}));
-      append_screen(target, el("Screen", {{"uniqueId", "42"}, {"idHash", "dup"}}));
-    });
-    Element target = target_preset(false);
-    EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")),
-              "invariant:New duplicate uniqueId values introduced: 42");
-  }
-  {
-    EngineHook hook([](Element& target) {
-      append_screen(target, el("Screen", {{"uniqueId", "43"}, {"idHash", "dup"}}));
-      append_screen(target, el("Screen", {{"uniqueId", "44"}, {"idHash", "dup"}}));
-    });
-    Element target = target_preset(false);
-    EXPECT_EQ(execute_with_invariants(source, target, mask_op("10", "20", false)),
-              "invariant:New duplicate idHash values introduced: dup");
-  }
-}
-
-TEST(ExecuteWithInvariants, EarlierDuplicatesAndValidationMessagesDoNotFail) {
-  const Element source = source_preset();
-  Element target = target_preset(false);
-  append_screen(target, screen("5", "A"));
-  append_screen(target, screen("5", "B", {el("Slice", {{"uniqueId", ""}})}));
-  ASSERT_FALSE(validation::validate_doc(target).empty());
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "1")), "success");
-}
-
-TEST(ExecuteWithInvariants, RoundTripAndStructureFailuresAreInvariantFailures) {
-  Element source = source_preset();
-  append_screen(source, screen("2", "Broken", {el("bad name")}));
-  Element target = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(source, target, copy_op("screen", "2")),
-            "invariant:XML write error: Element name \"bad name\" is not a valid XML name");
-
-  EngineHook hook([](Element& target_root) { target_root.name = "Preset"; });
-  Element renamed = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(source, renamed, copy_op("screen", "1")),
+  EXPECT_EQ(outcome(thrower, copy_op("screen", "1")), "panic:boom");
+  EXPECT_EQ(outcome(thrower, mask_op("10", "20", false)), "panic:boom");
+  EXPECT_EQ(outcome([](Element&) { throw 42; }, copy_op("screen", "1")), "panic:unknown");
+  EXPECT_EQ(outcome(nullptr, copy_op("screen", "1")), "success");
+  // Fresh duplicates: uniqueId first.
+  EXPECT_EQ(outcome(
+                [](Element& target) {
+                  for (int i = 0; i < 2; ++i)
+                    append_screen(target, el("Screen", {{"uniqueId", "42"}, {"idHash", "dup"}}));
+                },
+                copy_op("screen", "1")),
+            "invariant:New duplicate uniqueId values introduced: 42");
+  EXPECT_EQ(outcome(
+                [](Element& target) {
+                  append_screen(target, el("Screen", {{"uniqueId", "43"}, {"idHash", "dup"}}));
+                  append_screen(target, el("Screen", {{"uniqueId", "44"}, {"idHash", "dup"}}));
+                },
+                mask_op("10", "20", false)),
+            "invariant:New duplicate idHash values introduced: dup");
+  EXPECT_EQ(outcome([](Element& target) { target.name = "Preset"; }, copy_op("screen", "1")),
             "invariant:Root node is 'Preset' instead of 'XmlState'.");
+  Element broken_source = source_preset();
+  append_screen(broken_source, screen("2", "Broken", {el("bad name")}));
+  Element target = target_preset(false);
+  EXPECT_EQ(execute_with_invariants(broken_source, target, copy_op("screen", "2")),
+            "invariant:XML write error: Element name \"bad name\" is not a valid XML name");
+}
+
+TEST(Judge, FaultsAndExpectations) {
+  EXPECT_TRUE(is_fault("panic:unknown") && is_fault("invariant:"));
+  EXPECT_FALSE(is_fault("success") || is_fault("error:panic:x") || is_fault("Panic:x"));
+  const ExpectedOutcome success{ExpectedOutcome::Success{}}, any{ExpectedOutcome::Any{}};
+  auto contains = [](std::string text) {
+    return ExpectedOutcome{ExpectedOutcome::ErrorContains{text}};
+  };
+  const std::string refused = "error:Target screen not found";
+  const struct {
+    std::string outcome;
+    ExpectedOutcome expected;
+    bool satisfied;
+  } cases[] = {
+      {refused, contains("Target screen"), true},
+      {refused, contains("error:"), true},
+      {refused, contains(""), true},
+      {refused, contains("target screen"), false},
+      {refused, any, true},
+      {refused, success, false},
+      {"invariant:New duplicate uniqueId values introduced: 4", any, false},
+      {"invariant:error:x", contains(""), false},
+      {"invariant:x", success, false},
+      {"panic:boom", any, false},
+      {"success", success, true},
+      {"success", any, true},
+      {"success", contains(""), false},
+      {"success ", success, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(satisfies(c.outcome, c.expected), c.satisfied)
+        << c.outcome << " / " << c.expected.value.index();
+  }
 }
 
 }  // namespace

@@ -69,22 +69,24 @@ TEST(ReplayCase, ReproducesAMismatchWordedWithTheRecordedIndex) {
   const std::string message =
       "Outcome mismatch for operation at step 2. expected=Success, observed='" + kMissing + "'.";
   TempDir dir;
-  const auto path = write_case(dir, artifact_with({screen_copy(0, kSuccess, "success"),
-                                                   missing_paste(2, kSuccess, kMissing)},
-                                                  1, message));
-  auto result = replay_case(path);
+  auto result = replay_case(write_case(dir, artifact_with({screen_copy(0, kSuccess, "success"),
+                                                           missing_paste(2, kSuccess, kMissing)},
+                                                          1, message)));
   ASSERT_TRUE(result) << result.error().display_chain();
   EXPECT_TRUE(result->reproduced);
   EXPECT_EQ(result->step, 1u);
   EXPECT_EQ(result->compared_steps, 2u);
   EXPECT_EQ(result->message, message);
-}
-
-TEST(ReplayCase, AnEmptyRecordedMessageAlwaysMatches) {
-  TempDir dir;
-  const auto path = write_case(dir, artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, ""));
-  auto result = replay_case(path);
+  // An empty recorded message always matches; a bare case file name resolves against the
+  // working directory.
+  TempDir bare;
+  write_case(bare, artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, ""));
+  const auto original = std::filesystem::current_path();
+  std::filesystem::current_path(bare.path());
+  result = replay_case("case.json");
+  std::filesystem::current_path(original);
   ASSERT_TRUE(result) << result.error().display_chain();
+  EXPECT_EQ(result->step, 0u);
   EXPECT_EQ(
       result->message,
       "Outcome mismatch for operation at step 0. expected=Success, observed='" + kMissing + "'.");
@@ -143,17 +145,6 @@ TEST(ReplayCase, PresetNamesMustBePlainFileNames) {
               "Replay case names preset file '" + name +
                   "', which is not a plain file name in the case directory.");
   }
-}
-
-TEST(ReplayCase, BareCaseFileNameResolvesAgainstTheWorkingDirectory) {
-  TempDir dir;
-  write_case(dir, artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, ""));
-  const auto original = std::filesystem::current_path();
-  std::filesystem::current_path(dir.path());
-  auto result = replay_case("case.json");
-  std::filesystem::current_path(original);
-  ASSERT_TRUE(result) << result.error().display_chain();
-  EXPECT_EQ(result->step, 0u);
 }
 
 TEST(ReplayCase, MissingCaseFileKeepsTheLoaderError) {

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include "kivo/stress/checks.hpp"
+#include "kivo/stress/checks/siphash.hpp"
+#include "kivo/stress/text_utf8.hpp"
+#include "kivo/validation.hpp"
+#include "support/presets.hpp"
+
+namespace kivo::stress::checks {
+namespace {
+
+using namespace kivo::test;
+using Set = std::unordered_set<std::string>;
+
+Element with_ids(const std::vector<std::string>& ids) {
+  std::vector<Element> children;
+  for (const auto& id : ids) children.push_back(el("Slice", {{"uniqueId", id}}));
+  return el("XmlState", {}, {el("layers", {}, std::move(children))});
+}
+
+TEST(Duplicates, FoundAnywhereAndOnlyNewOnesReportedSorted) {
+  EXPECT_EQ(duplicate_attr_values(with_ids({"7", "9", "7", "7"}), "uniqueId"), Set{"7"});
+  EXPECT_EQ(duplicate_attr_values(with_ids({"1", "2"}), "uniqueId"), Set{});
+  // The root counts, values compare as exact text, other attributes and nodes are ignored.
+  Element root = el("XmlState", {{"uniqueId", "5"}},
+                    {el("a", {{"uniqueId", "5"}, {"idHash", "x"}}), el("b", {{"uniqueId", "05"}}),
+                     el("c", {{"idHash", "x"}})});
+  EXPECT_EQ(duplicate_attr_values(root, "uniqueId"), Set{"5"});
+  EXPECT_EQ(duplicate_attr_values(root, "idHash"), Set{"x"});
+  Element deep =
+      el("XmlState", {{"uniqueId", "1"}}, {el("deep", {}, {el("deeper", {{"uniqueId", "1"}})})});
+  deep.children.insert(deep.children.begin(), XMLNode{Text{"uniqueId=1"}});
+  EXPECT_EQ(duplicate_attr_values(deep, "uniqueId"), Set{"1"});
+
+  const std::string intro = "New duplicate uniqueId values introduced: ";
+  const struct {
+    std::vector<std::string> before, after;
+    std::string message;  // empty: no error
+  } cases[] = {
+      {{"7", "7"}, {"7", "7", "7", "8", "8"}, intro + "8"},
+      {{"1"}, {"4", "4", "3", "3", "10", "10"}, intro + "10, 3, 4"},
+      {{"7", "7"}, {"7", "7", "7"}, ""},
+      {{}, {}, ""},
+      {{"5", "5"}, {"5"}, ""},
+  };
+  for (const auto& c : cases) {
+    auto result =
+        ensure_no_fresh_duplicate_attrs(with_ids(c.before), with_ids(c.after), "uniqueId");
+    EXPECT_EQ(result ? "" : result.error().display_chain(), c.message);
+    if (!result) {
+      EXPECT_EQ(result.error().chain().size(), 1u);
+    }
+  }
+  const Element hashes =
+      el("XmlState", {}, {el("a", {{"idHash", "h"}}), el("b", {{"idHash", "h"}})});
+  EXPECT_EQ(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "idHash").error().message(),
+            "New duplicate idHash values introduced: h");
+  EXPECT_TRUE(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "uniqueId"));
+}
+
+std::string structure_error(const Element& root) {
+  auto result = ensure_required_structure(root);
+  return result ? "" : result.error().display_chain();
+}
+
+TEST(Structure, StopsAtTheFirstMissingPieceAndRoundTripsWithTheValidationMessages) {
+  Element text_only = el("screens");
+  text_only.children.push_back(XMLNode{Text{"  "}});
+  const std::string none = "/XmlState/ScreenSetup/screens has no screen children.";
+  const std::pair<Element, std::string> cases[] = {
+      {el("Preset"), "Root node is 'Preset' instead of 'XmlState'."},
+      {el("XmlState", {}, {el("screens")}), "Missing /XmlState/ScreenSetup"},
+      {el("XmlState", {}, {el("ScreenSetup")}), "Missing /XmlState/ScreenSetup/screens"},
+      {el("XmlState", {},
+          {el("ScreenSetup", {}, {el("other")}),
+           el("ScreenSetup", {}, {el("screens", {}, {el("Screen")})})}),
+       "Missing /XmlState/ScreenSetup/screens"},
+      {el("XmlState", {}, {el("ScreenSetup", {}, {text_only})}), none},
+      {preset({}), none},
+      {preset({el("Anything")}), ""},
+  };
+  for (const auto& [root, message] : cases) EXPECT_EQ(structure_error(root), message);
+
+  for (const Element& doc :
+       {preset({screen("1", "Main")}),
+        preset({screen("1", "Main", {el("Slice", {{"uniqueId", ""}})}), el("Screen")})}) {
+    auto messages = roundtrip_parse_and_validate(doc);
+    ASSERT_TRUE(messages) << messages.error().display_chain();
+    EXPECT_EQ(*messages, validation::validate_doc(doc));
+  }
+  EXPECT_EQ(roundtrip_parse_and_validate(preset({el("Screen")}))->size(), 2u);
+  EXPECT_EQ(roundtrip_parse_and_validate(preset({el("bad name")})).error().message(),
+            "XML write error: Element name \"bad name\" is not a valid XML name");
+  EXPECT_EQ(roundtrip_parse_and_validate(preset({})).error().display_chain(), none);
+}
+
+OperationTraceItem item(std::uint64_t index, StressOperation operation, ExpectedOutcome expected,
+                        std::string outcome) {
+  return {index, std::move(operation), std::move(expected), std::move(outcome)};
+}
+
+// Expected values were computed with an independent SipHash-1-3 over the documented encoding.
+TEST(TraceHash, KnownVectors) {
+  const ExpectedOutcome success{ExpectedOutcome::Success{}}, any{ExpectedOutcome::Any{}};
+  auto contains = [](std::string text) {
+    return ExpectedOutcome{ExpectedOutcome::ErrorContains{text}};
+  };
+  const auto copy_full = item(3, {StressOperation::Copy{"slice", "12", "5", "7"}},
+                              contains("Target screen"), "error:Target screen not found");
+  const auto copy_bare = item(1, {StressOperation::Copy{"screen", "9", {}, {}}}, any, "success");
+  const auto overwrite = item(2, {StressOperation::InputMask{"s1", "t1", true}}, contains(""),
+                              "error:Validation failed: x");
+  const auto utf8 = item(0, {StressOperation::Copy{"mask", "\xc3\xa9", {}, "42"}}, success,
+                         "invariant:New duplicate uniqueId values introduced: 3, 4");
+  EXPECT_EQ(trace_hash({}), "d1fba762150c532c");
+  EXPECT_EQ(
+      trace_hash({item(0, {StressOperation::InputMask{"a", "b", false}}, success, "success")}),
+      "cdce1ca755aa7a86");
+  EXPECT_EQ(trace_hash({copy_full}), "c2e6e69596fd9a30");
+  EXPECT_EQ(trace_hash({copy_bare}), "51d3e9b1a6ac3b4c");
+  EXPECT_EQ(trace_hash({overwrite}), "566c891d011d380a");
+  EXPECT_EQ(trace_hash({utf8}), "fa60e6d092bdf87b");
+  EXPECT_EQ(trace_hash({copy_bare, overwrite, copy_full}), "477a4c6a35330e2a");
+  // Absent and empty optional texts differ.
+  EXPECT_NE(
+      trace_hash({item(0, {StressOperation::Copy{"slice", "1", {}, {}}}, success, "success")}),
+      trace_hash({item(0, {StressOperation::Copy{"slice", "1", "", {}}}, success, "success")}));
+}
+
+TEST(SipHash13, StreamingMatchesOneShotAcrossBlockBoundaries) {
+  const std::string data = "0123456789abcdefghijklmnopqrstuvwxyz";
+  SipHash13 whole(0, 0);
+  whole.write(data);
+  for (std::size_t split = 0; split <= data.size(); ++split) {
+    SipHash13 parts(0, 0);
+    parts.write(std::string_view(data).substr(0, split));
+    parts.write(std::string_view(data).substr(split));
+    EXPECT_EQ(parts.finish(), whole.finish()) << split;
+  }
+}
+
+TEST(Utf8, ValidSequencesAndLossyReplacement) {
+  for (const char* text : {"", "plain", "caf\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80",
+                           "\xed\x9f\xbf", "\xf4\x8f\xbf\xbf"}) {
+    EXPECT_TRUE(is_valid_utf8(text)) << text;
+  }
+  for (const char* text : {"\xe9", "\xc3", "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80",
+                           "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\x80", "ok\xe2\x82"}) {
+    EXPECT_FALSE(is_valid_utf8(text)) << text;
+  }
+  EXPECT_EQ(utf8_lossy("caf\xc3\xa9"), "caf\xc3\xa9");
+  EXPECT_EQ(utf8_lossy("a\xffz"), "a\xEF\xBF\xBDz");
+  EXPECT_EQ(utf8_lossy("\xc3"), "\xEF\xBF\xBD");
+  EXPECT_EQ(utf8_lossy("\xed\xa0\x80!"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!");
+}
+
+}  // namespace
+}  // namespace kivo::stress::checks
