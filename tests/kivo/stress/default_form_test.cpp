@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "kivo/stress/cli.hpp"
-#include "support/run_process.hpp"
+#include "support/presets.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -29,7 +29,7 @@ std::string replace_all(std::string text, const std::string& from, const std::st
 }
 
 TEST(DefaultForm, BundledTemplateClosingLine) {
-  EXPECT_EQ(program_output({"--template", KIVO_SOURCE_DIR "/Sample_files/fully_loaded.xml"}),
+  EXPECT_EQ(program_output({"--template", kivo::test::kBundledTemplate}),
             "Stress run complete profile=fast seed=10508078 docs=40 pairs=100 attempted=600 "
             "succeeded=445\n");
 }

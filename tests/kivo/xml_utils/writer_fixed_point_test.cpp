@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "kivo/xml_utils.hpp"
-#include "support/run_process.hpp"
+#include "support/presets.hpp"
 
 namespace {
 

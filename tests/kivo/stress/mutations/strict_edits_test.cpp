@@ -8,7 +8,7 @@
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/generator.hpp"
 #include "kivo/xml_utils.hpp"
-#include "support/run_process.hpp"
+#include "support/presets.hpp"
 
 namespace {
 
@@ -30,10 +30,7 @@ bool attribute_is(const Element& e, const char* name, std::string_view value) {
 TEST(StrictEdits, CorpusHoldsEveryHardCaseAndReadsBackAsItself) {
   auto config = kivo::stress::default_for_profile(kivo::stress::StressProfile::Fast);
   config.strict = true;
-  auto template_root = kivo::xml_utils::parse(
-      kivo::test::read_whole_file(KIVO_SOURCE_DIR "/Sample_files/fully_loaded.xml"));
-  ASSERT_TRUE(template_root);
-  auto corpus = kivo::stress::generator::generate_docs(*template_root, config);
+  auto corpus = kivo::stress::generator::generate_docs(kivo::test::load_template(), config);
   ASSERT_TRUE(corpus);
 
   const std::vector<std::pair<const char*, std::function<bool(const Element&)>>> hard_cases = {
