@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 #include "kivo/xml_utils.hpp"
@@ -19,23 +18,23 @@ TEST(Parse, BuildsEveryNodeKindInDocumentOrderAndDropsBlankText) {
       "<?xml version=\"1.0\"?>\n<!-- outside --><r>\n  <!--c-->\n  <?pi data here?>\n"
       "  <?bare?><![CDATA[a<b]]>t &amp; &#x41;<![CDATA[]]>\n<a> x </a> <b>  "
       "</b>a&lt;\nb&#xD;c</r>");
-  const std::vector<XMLNode> expected = {XMLNode{Comment{"c"}},
-                                         XMLNode{ProcessingInstruction{"pi", "data here"}},
-                                         XMLNode{ProcessingInstruction{"bare", std::nullopt}},
-                                         XMLNode{CData{"a<b"}},
-                                         XMLNode{Text{"t & A"}},
-                                         XMLNode{CData{""}},
-                                         XMLNode{test::el("a")},
-                                         XMLNode{test::el("b")},
-                                         XMLNode{Text{"a<\nb\rc"}}};
-  ASSERT_EQ(root.children.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (i == 6) {
-      EXPECT_EQ(text_of(root.children[6].as_element()->children.at(0)), " x ");
-    } else {
-      EXPECT_EQ(root.children[i], expected[i]) << i;
-    }
-  }
+  Element a = test::el("a");
+  a.children.push_back(XMLNode{Text{" x "}});
+  EXPECT_EQ(root.children,
+            (std::vector<XMLNode>{XMLNode{Comment{"c"}},
+                                  XMLNode{ProcessingInstruction{"pi", "data here"}},
+                                  XMLNode{ProcessingInstruction{"bare", std::nullopt}},
+                                  XMLNode{CData{"a<b"}}, XMLNode{Text{"t & A"}}, XMLNode{CData{""}},
+                                  XMLNode{a}, XMLNode{test::el("b")}, XMLNode{Text{"a<\nb\rc"}}}));
+  // Internal entities expand, character references inside them included; external ones are
+  // not read.
+  EXPECT_EQ(text_of(parse_doc("<!DOCTYPE r [<!ENTITY e \"ent&#38;#38;ity\"><!ENTITY ext SYSTEM "
+                              "\"file:///etc/hostname\">]><r>&e; and&ext;&e;</r>")
+                        .children.at(0)),
+            "ent&ity andent&ity");
+  root = parse_doc("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r v=\"\xE9\">\xFC</r>");
+  EXPECT_EQ(*root.attr("v"), "\xC3\xA9");
+  EXPECT_EQ(text_of(root.children.at(0)), "\xC3\xBC");
 }
 
 TEST(Parse, KeepsAttributesInOrderAndTheFirstOfAClashingLocalName) {
@@ -46,6 +45,7 @@ TEST(Parse, KeepsAttributesInOrderAndTheFirstOfAClashingLocalName) {
             (std::vector<Attributes::Entry>{{"x", "plain"}}));
   EXPECT_EQ(parse_doc("<r xmlns:p=\"urn:p\" p:x=\"prefixed\" x=\"plain\"/>").attributes.entries(),
             (std::vector<Attributes::Entry>{{"x", "prefixed"}}));
+  // Past a few dozen attributes the clash is found another way.
   std::string many = "<r xmlns:p=\"urn:p\"";
   for (int i = 0; i < 40; ++i) many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
   Element wide = parse_doc(many + " p:a7=\"late\"/>");
@@ -53,10 +53,10 @@ TEST(Parse, KeepsAttributesInOrderAndTheFirstOfAClashingLocalName) {
   EXPECT_EQ(*wide.attr("a7"), "7");
 }
 
-TEST(Parse, RecordsPrefixNamespaceAndBindingsInForce) {
+TEST(Parse, RecordsPrefixNamespaceAndSharesTheBindingsInForce) {
   Element root = parse_doc(
       "<p:r xmlns:p=\"urn:p\" xmlns=\"urn:d\"><c><q:d xmlns:q=\"urn:q\" q:x=\"1\"/></c>"
-      "<e xmlns=\"\"/></p:r>");
+      "<e xmlns=\"\"/><f xmlns:p=\"urn:p2\"/></p:r>");
   EXPECT_EQ(root.name, "r");
   EXPECT_EQ(root.prefix, "p");
   EXPECT_EQ(root.namespace_uri, "urn:p");
@@ -64,20 +64,30 @@ TEST(Parse, RecordsPrefixNamespaceAndBindingsInForce) {
   const Element* c = child(root, "c");
   EXPECT_EQ(c->prefix, std::nullopt);
   EXPECT_EQ(c->namespace_uri, "urn:d");
+  // Elements that declare nothing share their parent's bindings instead of copying them.
+  EXPECT_TRUE(c->namespaces.shares_with(root.namespaces));
   EXPECT_EQ(child(*c, "d")->namespaces,
             (Namespaces{{"", "urn:d"}, {"p", "urn:p"}, {"q", "urn:q"}}));
   EXPECT_EQ(*child(*c, "d")->attr("x"), "1");
   EXPECT_EQ(child(root, "e")->namespace_uri, std::nullopt);
   EXPECT_EQ(child(root, "e")->namespaces, (Namespaces{{"p", "urn:p"}}));
+  EXPECT_EQ(child(root, "f")->namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p2"}}));
   Element plain = parse_doc("<r><c/></r>");
   EXPECT_TRUE(!plain.namespaces && !plain.namespace_uri && !plain.prefix);
   EXPECT_EQ(child(plain, "c")->namespaces, std::nullopt);
 }
 
-TEST(Parse, HonoursTheDeclaredEncoding) {
-  Element root = parse_doc("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r v=\"\xE9\">\xFC</r>");
-  EXPECT_EQ(*root.attr("v"), "\xC3\xA9");
-  EXPECT_EQ(text_of(root.children.at(0)), "\xC3\xBC");
+TEST(Parse, ComparesBindingsByContentNotByIdentity) {
+  Element first = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
+  Element second = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
+  EXPECT_FALSE(first.namespaces.shares_with(second.namespaces));
+  EXPECT_EQ(first, second);
+  Element changed = first;
+  changed.children[0].as_element()->namespaces = Namespaces{{"p", "urn:other"}};
+  EXPECT_NE(changed, first);
+  EXPECT_EQ(first.children[0].as_element()->namespaces, (Namespaces{{"p", "urn:p"}}));
+  changed.children[0].as_element()->namespaces.reset();
+  EXPECT_EQ(changed.children[0].as_element()->namespaces, std::nullopt);
 }
 
 std::string nested(std::size_t depth) {
@@ -104,25 +114,18 @@ TEST(Parse, RefusesMalformedAndHostileInputWithTheReasonAndPosition) {
     bomb += "\">\n";
   }
   const std::string bindings = declared_then_repeated(1000, 2000, "<c xmlns:q=\"urn:q\"/>");
-  const std::string too_deep = "document nested deeper than 1000 elements at line 1, column 3001";
   const struct {
     std::string text;
     std::string description;  // a trailing '*' matches any rest
   } cases[] = {
       {"", "no element found at line 1, column 1"},
-      {"   ", "no element found*"},
-      {"<!-- only -->", "no element found*"},
-      {"\xEF\xBB\xBF", "no element found*"},
       {"<?xml version=\"1.0\"?>", "no element found at line 1, column 22"},
       {"<a/>x", "junk after document element at line 1, column 5"},
-      {"<a/><b/>", "junk after document element at line 1, column 5"},
-      {"<a/><b/>text", "junk after document element*"},
       {"<a>\n<b></a>", "mismatched tag at line 2, column 6"},
       {"x<a/>", "not well-formed (invalid token) at line 1, column 2"},
       {"<p:a/>", "unbound prefix at line 1, column 1"},
       {"<a x=\"1\" x=\"2\"/>", "duplicate attribute at line 1, column 10"},
-      {nested(1001), too_deep},
-      {nested(100000), too_deep},
+      {nested(1001), "document nested deeper than 1000 elements at line 1, column 3001"},
       {bomb + "]>\n<bomb>&e10;</bomb>", "limit on input amplification*"},
       {bindings, "document records more than " + std::to_string((1 << 20) + bindings.size()) +
                      " namespace bindings in force at line 1, column *"},
@@ -144,80 +147,38 @@ TEST(Parse, RefusesMalformedAndHostileInputWithTheReasonAndPosition) {
 TEST(Parse, AcceptsLargeInputsWithinTheLimits) {
   Element deepest = parse_doc(nested(1000));
   EXPECT_EQ(parse_doc(test::written(deepest)), deepest);
-  EXPECT_EQ(text_of(parse_doc("<!DOCTYPE r [<!ENTITY ext SYSTEM \"file:///etc/hostname\">]>"
-                              "<r>before&ext;after</r>")
-                        .children.at(0)),
-            "beforeafter");
   constexpr std::size_t kSize = std::size_t{100} << 20;
   std::string huge = "<r v=\"";
   huge.append(kSize, 'x');
   EXPECT_EQ(parse_doc(huge + "\"/>").attr("v")->size(), kSize);
+  // Shared bindings do not count against the limit on bindings in force.
   Element inherited = parse_doc(declared_then_repeated(4, 400000));
-  EXPECT_EQ(inherited.children.back().as_element()->namespaces->size(), 4u);
-}
-
-TEST(NamespaceSharing, ElementsThatDeclareNothingShareTheirParentsBindings) {
-  std::string text = "<root";
-  for (int i = 0; i < 40; ++i)
-    text += " xmlns:ns" + std::to_string(i) + "=\"urn:e:" + std::to_string(i) + "\"";
-  text += ">";
-  for (int i = 0; i < 100000; ++i) text += "<item n=\"" + std::to_string(i) + "\"/>";
-  Element big = parse_doc(text + "</root>");
-  ASSERT_EQ(big.children.size(), 100000u);
-  ASSERT_EQ(big.namespaces->size(), 40u);
-  for (const auto& node : big.children) {
-    ASSERT_TRUE(node.as_element()->namespaces.shares_with(big.namespaces));
+  ASSERT_EQ(inherited.children.size(), 400000u);
+  for (const auto& node : inherited.children) {
+    ASSERT_TRUE(node.as_element()->namespaces.shares_with(inherited.namespaces));
   }
-  Element root = parse_doc(
-      "<r xmlns:p=\"urn:p\"><a xmlns:q=\"urn:q\"><b/></a><c/><d xmlns:p=\"urn:p2\"/>"
-      "<e xmlns=\"urn:d\"><f xmlns=\"\"/></e></r>");
-  const Element* a = child(root, "a");
-  EXPECT_EQ(a->namespaces, (Namespaces{{"p", "urn:p"}, {"q", "urn:q"}}));
-  EXPECT_TRUE(child(*a, "b")->namespaces.shares_with(a->namespaces));
-  EXPECT_TRUE(child(root, "c")->namespaces.shares_with(root.namespaces));
-  EXPECT_EQ(child(root, "d")->namespaces, (Namespaces{{"p", "urn:p2"}}));
-  const Element* e = child(root, "e");
-  EXPECT_EQ(e->namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p"}}));
-  EXPECT_EQ(child(*e, "f")->namespaces, (Namespaces{{"p", "urn:p"}}));
-  EXPECT_FALSE(child(*e, "f")->namespaces.shares_with(root.namespaces));
-}
-
-TEST(NamespaceSharing, ComparesBindingsByContentNotByIdentity) {
-  Element first = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
-  Element second = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
-  EXPECT_FALSE(first.namespaces.shares_with(second.namespaces));
-  EXPECT_EQ(first, second);
-  Element changed = first;
-  changed.children[0].as_element()->namespaces = Namespaces{{"p", "urn:other"}};
-  EXPECT_NE(changed, first);
-  EXPECT_EQ(first.children[0].as_element()->namespaces, (Namespaces{{"p", "urn:p"}}));
-  changed.children[0].as_element()->namespaces.reset();
-  EXPECT_EQ(changed.children[0].as_element()->namespaces, std::nullopt);
+  EXPECT_EQ(inherited.namespaces->size(), 4u);
 }
 
 TEST(Lookups, ChildAndParamsFindTheFirstMatchByExactName) {
   Element root = parse_doc(
-      "<r xmlns:p=\"urn:p\">Screen<!--Screen--><?Screen Screen?><p:Screen n=\"1\"/><Screen "
-      "n=\"2\"/></r>");
-  EXPECT_EQ(*child(root, "Screen")->attr("n"), "1");
-  EXPECT_EQ(child(root, "screen"), nullptr);
-  EXPECT_EQ(child(root, "p:Screen"), nullptr);
-  EXPECT_EQ(
-      child(parse_doc("<r>Screen<!--Screen--><?Screen Screen?><![CDATA[Screen]]></r>"), "Screen"),
-      nullptr);
+      "<r xmlns:p=\"urn:p\">Screen<!--Screen--><?Screen Screen?><![CDATA[Screen]]><p:Screen "
+      "n=\"1\"/><Screen n=\"2\"/></r>");
   child(root, "Screen")->set_attr("n", "changed");
   EXPECT_EQ(*child(std::as_const(root), "Screen")->attr("n"), "changed");
+  EXPECT_EQ(*root.children.at(4).as_element()->attr("n"), "changed");
+  EXPECT_EQ(child(root, "screen"), nullptr);
+  EXPECT_EQ(child(root, "p:Screen"), nullptr);
 
   Element layer = parse_doc(
       "<Slice><Params><Param name=\"Name\" value=\"unnamed\"/></Params><Params name=\"Other\"/>"
       "<params name=\"Common\"/><Params name=\"Common\" n=\"1\"><Param name=\"Name\" "
-      "value=\"deep\"/>"
-      "</Params><Params name=\"Common\" n=\"2\"/></Slice>");
-  EXPECT_EQ(*params_by_name(layer, "Common")->attr("n"), "1");
-  EXPECT_EQ(params_by_name(layer, "common"), nullptr);
-  EXPECT_EQ(params_by_name(layer, "Missing"), nullptr);
+      "value=\"deep\"/></Params><Params name=\"Common\" n=\"2\"/></Slice>");
   params_by_name(layer, "Common")->set_attr("n", "edited");
   EXPECT_EQ(*params_by_name(std::as_const(layer), "Common")->attr("n"), "edited");
+  EXPECT_EQ(*layer.children.at(3).as_element()->attr("n"), "edited");
+  EXPECT_EQ(params_by_name(layer, "common"), nullptr);
+  EXPECT_EQ(params_by_name(layer, "Missing"), nullptr);
   EXPECT_EQ(param_value(layer, "Name"), std::nullopt);  // direct children only
 }
 
@@ -232,8 +193,6 @@ TEST(Lookups, ParamValuesSkipParamsWithoutValueAndSetTheFirstMatch) {
             test::normalized("<Params name=\"Common\"><param name=\"Name\" value=\"lower\"/><Param "
                              "name=\"Name\" value=\"Y\"/><Param name=\"Name\" value=\"X\"/><Param "
                              "name=\"Name\" value=\"Z\"/></Params>"));
-  EXPECT_TRUE(set_param_value(group, "Name", "W"));
-  EXPECT_EQ(*group.children[1].as_element()->attr("value"), "W");
   const Element before = group;
   EXPECT_FALSE(set_param_value(group, "Other", "Y"));
   EXPECT_EQ(group, before);
@@ -246,16 +205,13 @@ TEST(Lookups, AttributeValuesGatheredAndReplacedOverTheSubtree) {
   std::vector<std::string> values{"kept"};
   gather_attr_values(root, "uniqueId", values);
   EXPECT_EQ(values, (std::vector<std::string>{"kept", "1", "1", "2", "3"}));
-
+  // One pass: "a" becomes "b" and stays, it is not carried on to "c".
   Element tree = parse_doc(
       "<a uniqueId=\"a\" name=\"b\"><b value=\"a\" other=\"c\"><c x=\"b\"/></b>text a</a>");
   replace_attr_values(tree, {{"a", "b"}, {"b", "c"}});
   EXPECT_EQ(test::written(tree),
             test::normalized("<a uniqueId=\"b\" name=\"c\"><b value=\"b\" other=\"c\"><c "
                              "x=\"c\"/></b>text a</a>"));
-  const Element before = tree;
-  replace_attr_values(tree, {});
-  EXPECT_EQ(tree, before);
 }
 
 }  // namespace
