@@ -119,36 +119,36 @@ TEST(Write, WritesManyNamespaceDeclarationsInLinearTime) {
 }
 
 TEST(Write, HonoursTheWriterSettings) {
-  WriterConfig config;
-  config.write_declaration = false;
-  config.perform_indent = false;
-  config.normalize_empty_elements = false;
-  config.cdata_to_characters = true;
-  config.autopad_comments = false;
-  std::string sink = "before|";
-  ASSERT_TRUE(write_with_config(
-      with("r", {node("e"), XMLNode{CData{"<c>"}}, XMLNode{Comment{"x"}}}), sink, config));
-  EXPECT_EQ(sink, "before|<r><e></e>&lt;c&gt;<!--x--></r>");
-
-  // An empty CDATA section turned into characters takes no line either.
-  WriterConfig padded;
-  padded.pad_self_closing = true;
-  padded.indent_string = "\t";
-  padded.line_separator = "\r\n";
-  padded.cdata_to_characters = true;
-  sink.clear();
-  ASSERT_TRUE(write_with_config(with("r", {XMLNode{CData{""}}, node("e")}), sink, padded));
-  EXPECT_EQ(sink, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>\r\n\t<e />\r\n</r>");
-
-  WriterConfig unpadded;
-  unpadded.write_declaration = false;
-  unpadded.perform_indent = false;
-  unpadded.autopad_comments = false;
-  for (const char* text : {"-a", "a - b", "", " - "}) {
-    sink = "kept";
-    ASSERT_TRUE(write_with_config(with("r", {XMLNode{Comment{text}}}), sink, unpadded)) << text;
-    EXPECT_EQ(sink, "kept<r><!--" + std::string(text) + "--></r>");
-    EXPECT_EQ(parse_doc(sink.substr(4)), with("r", {XMLNode{Comment{text}}}));
+  const WriterConfig flat{.write_declaration = false,
+                          .perform_indent = false,
+                          .normalize_empty_elements = false,
+                          .cdata_to_characters = true,
+                          .autopad_comments = false};
+  const WriterConfig padded{.line_separator = "\r\n",
+                            .indent_string = "\t",
+                            .cdata_to_characters = true,
+                            .pad_self_closing = true};
+  // Unpadded, comments are written as they are unless that cannot be read back.
+  const WriterConfig unpadded{
+      .write_declaration = false, .perform_indent = false, .autopad_comments = false};
+  const struct {
+    WriterConfig config;
+    Element tree;
+    std::string text;
+  } cases[] = {
+      {flat, with("r", {node("e"), XMLNode{CData{"<c>"}}, XMLNode{Comment{"x"}}}),
+       "<r><e></e>&lt;c&gt;<!--x--></r>"},
+      // An empty CDATA section turned into characters takes no line either.
+      {padded, with("r", {XMLNode{CData{""}}, node("e")}),
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>\r\n\t<e />\r\n</r>"},
+      {unpadded, with("r", {XMLNode{Comment{"-a"}}}), "<r><!---a--></r>"},
+      {unpadded, with("r", {XMLNode{Comment{"a - b"}}}), "<r><!--a - b--></r>"},
+      {unpadded, with("r", {XMLNode{Comment{""}}}), "<r><!----></r>"},
+  };
+  for (const auto& c : cases) {
+    std::string sink = "kept|";
+    ASSERT_TRUE(write_with_config(c.tree, sink, c.config)) << c.text;
+    EXPECT_EQ(sink, "kept|" + c.text);
   }
 }
 
@@ -156,8 +156,7 @@ TEST(Write, RefusesTreesThatCannotBeWrittenAsXmlAndLeavesTheSinkAlone) {
   auto holding = [](XMLNode child) { return with("r", {std::move(child)}); };
   Element bad_value = Element::make("r");
   bad_value.set_attr("a", "\x01");
-  WriterConfig unpadded;
-  unpadded.autopad_comments = false;
+  const WriterConfig unpadded{.autopad_comments = false};
   const std::string dash = "Comment text cannot be written as an XML comment";
   const struct {
     Element tree;
@@ -212,15 +211,13 @@ TEST(NameRules, RefusesNamesOutsideTheXmlNameCharactersAndWritesOthers) {
 }
 
 WriterConfig config_from_bits(unsigned bits) {
-  WriterConfig config;
-  config.write_declaration = bits & 1;
-  config.perform_indent = bits & 2;
-  config.normalize_empty_elements = bits & 4;
-  config.pad_self_closing = bits & 8;
-  config.autopad_comments = bits & 16;
-  config.cdata_to_characters = bits & 32;
-  if (bits & 64) config.indent_string = "\t";
-  return config;
+  return {.write_declaration = (bits & 1) != 0,
+          .indent_string = (bits & 64) != 0 ? "\t" : "  ",
+          .perform_indent = (bits & 2) != 0,
+          .normalize_empty_elements = (bits & 4) != 0,
+          .cdata_to_characters = (bits & 32) != 0,
+          .pad_self_closing = (bits & 8) != 0,
+          .autopad_comments = (bits & 16) != 0};
 }
 
 // Under every writer setting the output reads back as a tree written the same way again. Inputs
