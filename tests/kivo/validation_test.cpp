@@ -9,44 +9,36 @@ namespace {
 
 using Messages = std::vector<std::string>;
 
+// The presets are under tests/data/validation.
 TEST(ValidateDoc, MessagesInWalkOrder) {
-  const std::pair<std::string, Messages> cases[] = {
-      {"<XmlState><ScreenSetup><screens><Screen uniqueId=\"1\" name=\"S\"><layers><Slice "
-       "uniqueId=\"2\" idHash=\"1\"/></layers><OutputDevice><OutputDeviceVirtual deviceId=\"d\"/>"
-       "</OutputDevice></Screen></screens></ScreenSetup></XmlState>",
-       {}},
-      {"<Preset uniqueId=\"1\"><ScreenSetup><screens><Screen uniqueId=\"1\" name=\"S\"/>"
-       "</screens></ScreenSetup></Preset>",
+  const std::pair<const char*, Messages> cases[] = {
+      {"valid", {}},
+      {"other_root_duplicate_id",
        {"Root node should be <XmlState>.", "Duplicate uniqueId detected: 1"}},
       // A missing ScreenSetup or screens stops the checks.
-      {"<XmlState uniqueId=\"1\"><x uniqueId=\"1\"/><screens/></XmlState>",
-       {"Missing <ScreenSetup> node."}},
-      {"<Other><Screen/></Other>",
+      {"no_screen_setup", {"Missing <ScreenSetup> node."}},
+      {"other_root_no_screen_setup",
        {"Root node should be <XmlState>.", "Missing <ScreenSetup> node."}},
-      {"<XmlState><ScreenSetup><Screens/><x uniqueId=\"1\"/><y uniqueId=\"1\"/></ScreenSetup>"
-       "</XmlState>",
-       {"Missing <screens> node under <ScreenSetup>."}},
-      {"<XmlState><ScreenSetup><screens>text<!--c--></screens><a idHash=\"h\"/><b idHash=\"h\"/>"
-       "</ScreenSetup></XmlState>",
+      {"no_screens", {"Missing <screens> node under <ScreenSetup>."}},
+      {"empty_screens_duplicate_hash",
        {"No screen nodes found in <screens>.", "Duplicate idHash detected: h"}},
-      {"<XmlState><ScreenSetup><screens/></ScreenSetup><ScreenSetup><screens><Screen "
-       "uniqueId=\"1\" name=\"n\"/></screens></ScreenSetup></XmlState>",
-       {"No screen nodes found in <screens>."}},
-      {"<XmlState><ScreenSetup><screens><Screen uniqueId=\" \t\xC2\xA0\xE3\x80\x80\" name=\"S\" "
-       "idHash=\"\"/><Slice uniqueId=\"7\"/><Mask uniqueId=\"7\"><Slice uniqueId=\"7\"/></Mask>"
-       "<Slice uniqueId=\" 7\" idHash=\"7\"/></screens></ScreenSetup></XmlState>",
+      {"first_screen_setup_only", {"No screen nodes found in <screens>."}},
+      // The first uniqueId is blank in the Unicode sense (no-break and ideographic spaces).
+      {"blank_and_repeated_ids",
        {"Empty uniqueId on <Screen>.", "Empty idHash on <Screen>.",
         "Duplicate uniqueId detected: 7", "Duplicate uniqueId detected: 7"}},
-      {"<XmlState><ScreenSetup><screens><DmxScreen/><Screen uniqueId=\"1\"/><Screen name=\"n\"/>"
-       "<OutputDevice><OutputDeviceVirtual/><OutputDeviceDmx deviceId=\"\"/><OutputDeviceDmx/>"
-       "</OutputDevice><screen/></screens></ScreenSetup></XmlState>",
+      {"missing_attributes",
        {"DmxScreen missing uniqueId attribute.", "DmxScreen missing name attribute.",
         "Screen missing name attribute.", "Screen missing uniqueId attribute.",
         "OutputDeviceVirtual missing deviceId attribute.",
         "OutputDeviceDmx missing deviceId attribute."}},
   };
-  for (const auto& [text, messages] : cases) {
-    EXPECT_EQ(kivo::validation::validate_doc(kivo::test::parse_doc(text)), messages) << text;
+  for (const auto& [name, messages] : cases) {
+    const std::string path = KIVO_SOURCE_DIR "/tests/data/validation/" + std::string(name) + ".xml";
+    EXPECT_EQ(
+        kivo::validation::validate_doc(kivo::test::parse_doc(kivo::test::read_whole_file(path))),
+        messages)
+        << name;
   }
 }
 
