@@ -35,11 +35,6 @@ TEST(LayerAndScreenNames, ReadSetAndCollectTheDocumentedPlaces) {
             "Param");
   EXPECT_EQ(get_screen_name(el("Screen", {{"name", "Attr"}}, {name_group("Common", "Other")})),
             "Attr");
-  // A "Params" group without a "Name" parameter falls back to the attribute.
-  EXPECT_EQ(get_screen_name(el("Screen", {{"name", "Attr"}},
-                               {el("Params", {{"name", "Params"}},
-                                   {el("Param", {{"name", "Width"}, {"value", "5"}})})})),
-            "Attr");
   EXPECT_EQ(get_screen_name(el("Screen")), "Screen");
   EXPECT_EQ(get_layer_name(el("Slice", {{"name", "ignored"}}, {name_group("Common", "S1")})), "S1");
   EXPECT_EQ(get_layer_name(el("Mask", {{"name", "ignored"}}, {name_group("Params", "P")})), "Mask");
@@ -47,13 +42,10 @@ TEST(LayerAndScreenNames, ReadSetAndCollectTheDocumentedPlaces) {
   Element layer = el("Slice", {}, {name_group("Common", "Old")});
   set_layer_name(layer, "New");
   EXPECT_EQ(layer, el("Slice", {}, {name_group("Common", "New")}));
-  // Layers without a "Common" group, or without "Name" in it, keep their shape.
-  for (Element unnamed : {el("Slice", {}, {name_group("Params", "P")}),
-                          el("Slice", {}, {el("Params", {{"name", "Common"}})})}) {
-    const Element before = unnamed;
-    set_layer_name(unnamed, "New");
-    EXPECT_EQ(unnamed, before);
-  }
+  // Layers without a "Common" group keep their shape.
+  Element unnamed = el("Slice", {}, {name_group("Params", "P")});
+  set_layer_name(unnamed, "New");
+  EXPECT_EQ(unnamed, el("Slice", {}, {name_group("Params", "P")}));
 
   Element screen_element =
       el("Screen", {},
