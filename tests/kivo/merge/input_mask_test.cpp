@@ -26,10 +26,18 @@ Element target_with(std::vector<Element> slice_children) {
   return preset({screen("30", "Other", {slice("20", "Right", std::move(slice_children))})});
 }
 
+// A mask of `points` and then x,y, a vertex that also carries "curve", which rebasing must keep.
+Element curved_mask(const std::string& id, const Attrs& points, std::string x, std::string y) {
+  Element shaped = mask(id, points);
+  shaped.children[0].as_element()->children.push_back(
+      XMLNode{el("v", {{"x", std::move(x)}, {"y", std::move(y)}, {"curve", "1"}})});
+  return shaped;
+}
+
 // Source slice "10": input 0,0 .. 100,50 with a three-point mask.
 Element source_preset() {
   return source_with({vertices("InputRect", {{"0", "0"}, {"100", "0"}, {"100", "50"}, {"0", "50"}}),
-                      mask("11", {{"25", "12.5"}, {"33.3", "0"}, {"100", "50"}})});
+                      curved_mask("11", {{"25", "12.5"}, {"33.3", "0"}}, "100", "50")});
 }
 
 // Target slice "20": input 10,20 .. 210,120, optionally holding a mask already.
@@ -42,10 +50,8 @@ std::vector<Element> target_children(bool with_mask) {
 
 TEST(ApplySliceInputMaskCopy, PastesTheRebasedMaskWithFreshIdsAppendedOrInPlace) {
   // Target ids go up to 30 and "h30"-style hashes are not numeric.
-  const Element pasted =
-      el("SliceMask",
-         {{"uniqueId", "31"}, {"idHash", "10000000001"}, {"mode", "inverted"}, {"x", "25"}},
-         {vertices("Shape", {{"60", "45"}, {"76.6", "20"}, {"210", "120"}})});
+  Element pasted = curved_mask("31", {{"60", "45"}, {"76.6", "20"}}, "210", "120");
+  pasted.set_attr("idHash", "10000000001");
   Element target = target_with(target_children(false));
   auto result = apply_slice_input_mask_copy(source_preset(), target, "10", "20", false);
   ASSERT_TRUE(result) << result.error().message();
