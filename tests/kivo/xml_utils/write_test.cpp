@@ -100,10 +100,7 @@ TEST(Write, FixedTextForm) {
     // What the writer emits reads back to a tree it writes again byte for byte.
     EXPECT_EQ(written(parse_doc(written(c.tree))), written(c.tree));
   }
-  EXPECT_EQ(std::get<Text>(parse_doc(written(cases[10].tree)).children.at(0).value).text,
-            "a\r\n<b");
-  EXPECT_EQ(parse_doc(written(undeclared)).children.at(1).as_element()->namespace_uri,
-            std::nullopt);
+  // A whole real preset reads back as the very tree that was written.
   const Element bundled = test::load_template();
   EXPECT_EQ(parse_doc(written(bundled)), bundled);
 }
