@@ -45,7 +45,7 @@ TEST(Parse, KeepsAttributesInOrderAndTheFirstOfAClashingLocalName) {
             (std::vector<Attributes::Entry>{{"x", "plain"}}));
   EXPECT_EQ(parse_doc("<r xmlns:p=\"urn:p\" p:x=\"prefixed\" x=\"plain\"/>").attributes.entries(),
             (std::vector<Attributes::Entry>{{"x", "prefixed"}}));
-  // Past a few dozen attributes the clash is found another way.
+  // Past sixteen attributes the clash is looked up another way.
   std::string many = "<r xmlns:p=\"urn:p\"";
   for (int i = 0; i < 40; ++i) many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
   Element wide = parse_doc(many + " p:a7=\"late\"/>");
