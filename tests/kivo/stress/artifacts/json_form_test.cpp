@@ -6,103 +6,31 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/float_text.hpp"
+#include "support/presets.hpp"
 #include "support/sample_artifact.hpp"
 
 namespace kivo::stress::artifacts {
 namespace {
 
-constexpr std::string_view kSampleJson = R"({
-  "seed": 42,
-  "config": {
-    "profile": "balanced",
-    "seed": 42,
-    "templatePath": "/t/fully_loaded.xml",
-    "docs": 80,
-    "pairs": 300,
-    "opsPerPair": 8,
-    "invalidRate": 0.08,
-    "outDir": "/o/stress"
-  },
-  "sourceDocIndex": 3,
-  "targetDocIndex": 17,
-  "failingStepIndex": 2,
-  "failureMessage": "say \"hi\"\\ a/b\n\t\r\b\f\u0001\u001f é",
-  "traceHash": "0123456789abcdef",
-  "operationTrace": [
-    {
-      "index": 0,
-      "operation": {
-        "kind": "copy",
-        "source_kind": "screen",
-        "source_unique_id": "9",
-        "source_parent_unique_id": null,
-        "target_screen_unique_id": null
-      },
-      "expected": "success",
-      "outcome": "success"
-    },
-    {
-      "index": 2,
-      "operation": {
-        "kind": "inputMask",
-        "source_slice_unique_id": "s1",
-        "target_slice_unique_id": "t1",
-        "allow_overwrite": true
-      },
-      "expected": "any",
-      "outcome": "error:Source node not found"
-    },
-    {
-      "index": 5,
-      "operation": {
-        "kind": "copy",
-        "source_kind": "slice",
-        "source_unique_id": "12",
-        "source_parent_unique_id": "5",
-        "target_screen_unique_id": "7"
-      },
-      "expected": {
-        "errorContains": "Target screen"
-      },
-      "outcome": "invariant:x"
-    }
-  ],
-  "sourceBeforeFile": "source_before.xml",
-  "targetBeforeFile": "target_before.xml",
-  "targetAfterFile": null
-})";
-
-TEST(ArtifactJson, WritesTheExactTextForm) {
+TEST(ArtifactJson, WritesTheExactTextFormAndReadsItBack) {
   auto text = to_json_text(kivo::test::sample_artifact());
   ASSERT_TRUE(text) << text.error().display_chain();
-  EXPECT_EQ(*text, kSampleJson);
-}
+  EXPECT_EQ(*text,
+            kivo::test::read_whole_file(KIVO_SOURCE_DIR "/tests/data/stress/sample_case.json"));
 
-TEST(ArtifactJson, ReadsBackWhatItWrote) {
-  FailureArtifact artifact = kivo::test::sample_artifact();
-  artifact.target_after_file = "target_after.xml";
-  artifact.operation_trace.clear();
-  for (FailureArtifact original : {kivo::test::sample_artifact(), artifact}) {
-    auto text = to_json_text(original);
-    ASSERT_TRUE(text);
-    auto read = from_json_text(*text);
+  FailureArtifact bare = kivo::test::sample_artifact();
+  bare.target_after_file = "target_after.xml";
+  bare.operation_trace.clear();
+  for (const FailureArtifact& original : {kivo::test::sample_artifact(), bare}) {
+    auto written = to_json_text(original);
+    ASSERT_TRUE(written);
+    auto read = from_json_text(*written);
     ASSERT_TRUE(read) << read.error().display_chain();
     EXPECT_EQ(*read, original);
   }
-}
-
-TEST(ArtifactJson, EmptyTraceIsAnEmptyArray) {
-  FailureArtifact artifact = kivo::test::sample_artifact();
-  artifact.operation_trace.clear();
-  auto text = to_json_text(artifact);
-  ASSERT_TRUE(text);
-  EXPECT_NE(text->find("\"operationTrace\": [],\n"), std::string::npos);
-}
-
-TEST(ArtifactJson, InvalidUtf8CannotBeSerialized) {
-  FailureArtifact artifact = kivo::test::sample_artifact();
-  artifact.failure_message.assign(1, static_cast<char>(0xff));
-  EXPECT_FALSE(to_json_text(artifact));
+  EXPECT_NE(to_json_text(bare)->find("\"operationTrace\": [],\n"), std::string::npos);
+  bare.failure_message.assign(1, static_cast<char>(0xff));
+  EXPECT_FALSE(to_json_text(bare));  // not UTF-8
 }
 
 TEST(JsonFloatText, ShortestRoundTripForm) {

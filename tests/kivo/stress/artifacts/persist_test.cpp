@@ -14,11 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace kivo::test;
-using ::testing::StartsWith;
-
-void spit(const fs::path& path, std::string_view text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
 
 class CaseFiles : public ::testing::Test {
  protected:
@@ -36,24 +31,30 @@ std::uint64_t now_seconds() {
       .count();
 }
 
+/// `base` extended by nested directory names to exactly `length` characters (not created).
+fs::path path_of_length(const fs::path& base, std::size_t length) {
+  std::string text = base.string();
+  while (text.size() < length) {
+    const std::size_t part = std::min<std::size_t>(200, length - text.size() - 1);
+    text.append("/").append(part == 0 ? 1 : part, 'd');
+  }
+  return text;
+}
+
 TEST_F(CaseFiles, WritesTheFourFilesAndReadsTheCaseBack) {
   const fs::path out_dir = root_ / "a" / "b" / "c";
   const std::uint64_t before = now_seconds();
   auto dir = persist_failure_artifact(out_dir, artifact_, source_, target_, &after_);
   ASSERT_TRUE(dir) << dir.error().display_chain();
-
   EXPECT_EQ(dir->parent_path(), out_dir);
   const std::string name = dir->filename().string();
   const std::uint64_t seconds = std::stoull(name.substr(0, name.find('_')));
-  EXPECT_GE(seconds, before);
-  EXPECT_LE(seconds, now_seconds());
+  EXPECT_TRUE(seconds >= before && seconds <= now_seconds()) << name;
   EXPECT_EQ(name, std::to_string(seconds) + "_42");
-
   EXPECT_EQ(read_whole_file(*dir / "case.json"), *to_json_text(artifact_));
   EXPECT_EQ(read_whole_file(*dir / "source_before.xml"), *xml_utils::write_xml_string(source_));
   EXPECT_EQ(read_whole_file(*dir / "target_before.xml"), *xml_utils::write_xml_string(target_));
   EXPECT_EQ(read_whole_file(*dir / "target_after.xml"), *xml_utils::write_xml_string(after_));
-
   auto loaded = load_failure_artifact(*dir / "case.json");
   ASSERT_TRUE(loaded) << loaded.error().display_chain();
   EXPECT_EQ(*loaded, artifact_);
@@ -71,8 +72,7 @@ TEST_F(CaseFiles, SameSeedInTheSameSecondNeverReusesADirectory) {
   // Occupy the names of this second and the next, so the write must pick a suffixed name.
   const std::uint64_t now = now_seconds();
   for (std::uint64_t seconds : {now, now + 1}) {
-    fs::create_directories(root_ / (std::to_string(seconds) + "_42"));
-    spit(root_ / (std::to_string(seconds) + "_42") / "case.json", "earlier");
+    dir_.write("out/" + std::to_string(seconds) + "_42/case.json", "earlier");
   }
   auto first = persist_failure_artifact(root_, artifact_, source_, target_, nullptr);
   auto second = persist_failure_artifact(root_, artifact_, source_, target_, nullptr);
@@ -85,104 +85,67 @@ TEST_F(CaseFiles, SameSeedInTheSameSecondNeverReusesADirectory) {
   }
 }
 
-TEST_F(CaseFiles, OutDirThatIsAFileIsReported) {
-  fs::create_directories(root_);
-  spit(root_ / "file", "x");
-  auto dir = persist_failure_artifact(root_ / "file", artifact_, source_, target_, nullptr);
-  ASSERT_FALSE(dir);
-  EXPECT_THAT(dir.error().chain(),
-              ::testing::ElementsAre("failed to create stress out dir " + (root_ / "file").string(),
-                                     ::testing::Not(::testing::IsEmpty())));
-}
-
-TEST_F(CaseFiles, UnwritablePresetIsTheBareWriterError) {
+TEST_F(CaseFiles, WriteFailuresNameTheirStep) {
+  const fs::path file = dir_.write("file", "x");
   const Element broken = preset({el("bad name")});
-  auto source_fails = persist_failure_artifact(root_, artifact_, broken, target_, &after_);
-  ASSERT_FALSE(source_fails);
-  // No context: the writer error itself, followed by its cause.
-  const std::vector<std::string> writer_chain = {
-      "XML write error: Element name \"bad name\" is not a valid XML name",
-      "Element name \"bad name\" is not a valid XML name"};
-  EXPECT_EQ(source_fails.error().chain(), writer_chain);
-
-  auto after_fails =
-      persist_failure_artifact(root_ / "later", artifact_, source_, target_, &broken);
-  ASSERT_FALSE(after_fails);
-  EXPECT_EQ(after_fails.error().chain(), writer_chain);
-  // What was written before the failure stays.
-  auto dirs = fs::directory_iterator(root_ / "later");
-  const fs::path dir = dirs->path();
-  EXPECT_TRUE(fs::exists(dir / "source_before.xml"));
-  EXPECT_TRUE(fs::exists(dir / "target_before.xml"));
-  EXPECT_FALSE(fs::exists(dir / "target_after.xml"));
-  EXPECT_FALSE(fs::exists(dir / "case.json"));
-}
-
-/// `base` extended by nested directory names to exactly `length` characters (not created).
-fs::path path_of_length(const fs::path& base, std::size_t length) {
-  std::string text = base.string();
-  while (text.size() < length) {
-    const std::size_t part = std::min<std::size_t>(200, length - text.size() - 1);
-    text.append("/").append(part == 0 ? 1 : part, 'd');
-  }
-  return text;
-}
-
-TEST_F(CaseFiles, PathsBeyondTheSystemLimitAreReportedWithTheirStep) {
-  // Paths reach 4095 characters at most; the case name for this seed has 31.
-  FailureArtifact artifact = artifact_;
-  artifact.seed = 18446744073709551615ULL;
-
+  // No context on a writer error: the writer's error itself, followed by its cause.
+  const std::string writer =
+      "XML write error: Element name \"bad name\" is not a valid XML name: Element name \"bad "
+      "name\" is not a valid XML name";
+  // Paths reach 4095 characters at most; the case name for the largest seed has 31.
+  FailureArtifact largest = artifact_, unserializable = artifact_;
+  largest.seed = 18446744073709551615ULL;
+  unserializable.failure_message = "\xff";
   const fs::path no_room_for_dir = path_of_length(root_, 4080);
-  auto dir_fails = persist_failure_artifact(no_room_for_dir, artifact, source_, target_, nullptr);
-  ASSERT_FALSE(dir_fails);
-  EXPECT_THAT(dir_fails.error().message(),
-              StartsWith("failed to create case dir " + no_room_for_dir.string() + "/"));
-  EXPECT_EQ(dir_fails.error().chain().size(), 2u);
-
   const fs::path no_room_for_files = path_of_length(root_, 4055);
-  auto file_fails =
-      persist_failure_artifact(no_room_for_files, artifact, source_, target_, nullptr);
-  ASSERT_FALSE(file_fails);
-  EXPECT_THAT(file_fails.error().chain(),
-              ::testing::ElementsAre("failed to write source_before.xml",
-                                     "File name too long (os error 36)"));
+  const struct {
+    fs::path out_dir;
+    const FailureArtifact& artifact;
+    const Element& source;
+    const Element* after;
+    std::string error;  // the whole text, or its start when it ends in ": "
+  } cases[] = {
+      {file, artifact_, source_, nullptr,
+       "failed to create stress out dir " + file.string() + ": "},
+      {root_, artifact_, broken, &after_, writer},
+      {root_ / "later", artifact_, source_, &broken, writer},
+      {no_room_for_dir, largest, source_, nullptr,
+       "failed to create case dir " + no_room_for_dir.string() + "/"},
+      {no_room_for_files, largest, source_, nullptr,
+       "failed to write source_before.xml: File name too long (os error 36)"},
+      {root_, unserializable, source_, nullptr, "failed to serialize failure case: "},
+  };
+  for (const auto& c : cases) {
+    auto dir = persist_failure_artifact(c.out_dir, c.artifact, c.source, target_, c.after);
+    ASSERT_FALSE(dir) << c.error;
+    if (c.error.ends_with(": ") || c.error.ends_with("/")) {
+      EXPECT_THAT(dir.error().display_chain(), ::testing::StartsWith(c.error));
+      EXPECT_EQ(dir.error().chain().size(), 2u) << c.error;
+    } else {
+      EXPECT_EQ(dir.error().display_chain(), c.error);
+    }
+  }
+  // What was written before the failure stays.
+  const fs::path later = fs::directory_iterator(root_ / "later")->path();
+  EXPECT_TRUE(fs::exists(later / "source_before.xml") && fs::exists(later / "target_before.xml"));
+  EXPECT_FALSE(fs::exists(later / "target_after.xml") || fs::exists(later / "case.json"));
 }
 
-TEST_F(CaseFiles, UnserializableArtifactIsReported) {
-  FailureArtifact artifact = artifact_;
-  artifact.failure_message = "\xff";
-  auto dir = persist_failure_artifact(root_, artifact, source_, target_, nullptr);
-  ASSERT_FALSE(dir);
-  EXPECT_THAT(dir.error().display_chain(), StartsWith("failed to serialize failure case: "));
-}
-
-TEST_F(CaseFiles, UnreadableCaseFileIsReported) {
+TEST_F(CaseFiles, UnreadableOrUnparsableCaseFilesNameTheFile) {
   const fs::path missing = root_ / "missing.json";
-  auto loaded = load_failure_artifact(missing);
-  ASSERT_FALSE(loaded);
-  EXPECT_EQ(loaded.error().display_chain(), "failed to read case file " + missing.string() +
-                                                ": No such file or directory (os error 2)");
-
-  fs::create_directories(root_);
-  spit(root_ / "latin1.json", "{\"failureMessage\": \"caf\xe9\"}");
-  auto latin1 = load_failure_artifact(root_ / "latin1.json");
-  ASSERT_FALSE(latin1);
-  EXPECT_EQ(latin1.error().display_chain(), "failed to read case file " +
-                                                (root_ / "latin1.json").string() +
-                                                ": file is not valid UTF-8 text");
-}
-
-TEST_F(CaseFiles, UnparsableCaseFilesNameTheFile) {
-  fs::create_directories(root_);
-  const std::string valid = *to_json_text(artifact_);
-  for (const std::string& text : {std::string(), valid.substr(0, valid.size() - 3)}) {
-    const fs::path path = root_ / "case.json";
-    spit(path, text);
+  const fs::path latin1 = dir_.write("out/latin1.json", "{\"failureMessage\": \"caf\xe9\"}");
+  const fs::path empty = dir_.write("out/empty.json", "");
+  const std::pair<fs::path, std::string> cases[] = {
+      {missing,
+       "failed to read case file " + missing.string() + ": No such file or directory (os error 2)"},
+      {latin1, "failed to read case file " + latin1.string() + ": file is not valid UTF-8 text"},
+      {empty, "failed to parse case file " + empty.string() + ": " +
+                  from_json_text("").error().display_chain()},
+  };
+  for (const auto& [path, error] : cases) {
     auto loaded = load_failure_artifact(path);
-    ASSERT_FALSE(loaded);
-    EXPECT_EQ(loaded.error().chain().size(), 2u);
-    EXPECT_EQ(loaded.error().message(), "failed to parse case file " + path.string());
+    ASSERT_FALSE(loaded) << error;
+    EXPECT_EQ(loaded.error().display_chain(), error);
   }
 }
 
