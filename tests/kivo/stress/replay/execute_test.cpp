@@ -54,79 +54,60 @@ void append_screen(Element& target, Element screen_element) {
       XMLNode{std::move(screen_element)});
 }
 
-TEST(ExecuteWithInvariants, OutcomesOfSuccessesAndRefusals) {
-  const Element source = source_preset();
-  Element target = target_preset(false);
-  for (const StressOperation& op : {copy_op("screen", "1"), copy_op("slice", "10", "1", "30"),
-                                    mask_op("10", "20", false), mask_op("10", "20", true)}) {
-    EXPECT_EQ(execute_with_invariants(source, target, op), "success");
-  }
-  EXPECT_NE(target, target_preset(false));
+TEST(ExecuteWithInvariants, OutcomesOfSuccessesRefusalsAndFaults) {
+  const auto thrower = [](Element&) { throw std::runtime_error("boom"); };
+  // Both duplicates at once: uniqueId is reported first.
+  const auto twins = [](Element& target) {
+    for (int i = 0; i < 2; ++i)
+      append_screen(target, el("Screen", {{"uniqueId", "42"}, {"idHash", "dup"}}));
+  };
+  const auto hash_twins = [](Element& target) {
+    append_screen(target, el("Screen", {{"uniqueId", "43"}, {"idHash", "dup"}}));
+    append_screen(target, el("Screen", {{"uniqueId", "44"}, {"idHash", "dup"}}));
+  };
   const struct {
-    StressOperation operation;
+    test_hooks::EngineHook hook;
     bool target_has_mask;
+    StressOperation operation;
     std::string outcome;
   } cases[] = {
-      {copy_op("Slice", "10", "1", "30"), false,
-       "error:Validation failed: Unsupported source kind 'Slice' in replay"},
-      {copy_op("", "10"), false, "error:Validation failed: Unsupported source kind '' in replay"},
-      {mask_op("10", "20", false), true,
+      {nullptr, false, copy_op("screen", "1"), "success"},
+      {nullptr, false, copy_op("slice", "10", "1", "30"), "success"},
+      {nullptr, false, mask_op("10", "20", false), "success"},
+      {nullptr, true, mask_op("10", "20", true), "success"},
+      {nullptr, true, mask_op("10", "20", false),
        "error:Validation failed: Target slice already has an input mask. Confirm overwrite and "
        "retry."},
-      {mask_op("nope", "20", true), false, "error:Source node not found"},
-      {copy_op("screen", "nope"), false, "error:Source node not found"},
-      {copy_op("slice", "10", "1", "99"), false, "error:Target screen not found"},
+      {nullptr, false, mask_op("nope", "20", true), "error:Source node not found"},
+      {nullptr, false, copy_op("slice", "10", "1", "99"), "error:Target screen not found"},
+      // An unsupported kind (they are lower case) never reaches the engine.
+      {thrower, false, copy_op("Screen", "1"),
+       "error:Validation failed: Unsupported source kind 'Screen' in replay"},
+      {thrower, false, copy_op("screen", "1"), "panic:boom"},
+      {thrower, false, mask_op("10", "20", false), "panic:boom"},
+      {[](Element&) { throw 42; }, false, copy_op("screen", "1"), "panic:unknown"},
+      {twins, false, copy_op("screen", "1"),
+       "invariant:New duplicate uniqueId values introduced: 42"},
+      {hash_twins, false, mask_op("10", "20", false),
+       "invariant:New duplicate idHash values introduced: dup"},
+      // The round trip after the copy (its texts are the checks' own).
+      {[](Element& target) { target.name = "Preset"; }, false, copy_op("screen", "1"),
+       "invariant:Root node is 'Preset' instead of 'XmlState'."},
   };
+  const Element source = source_preset();
   for (const auto& c : cases) {
-    Element refused = target_preset(c.target_has_mask);
-    EXPECT_EQ(execute_with_invariants(source, refused, c.operation), c.outcome);
-    EXPECT_EQ(refused, target_preset(c.target_has_mask)) << c.outcome;
+    EngineHook installed(c.hook);
+    Element target = target_preset(c.target_has_mask);
+    EXPECT_EQ(execute_with_invariants(source, target, c.operation), c.outcome);
+    // A refusal leaves the target as it was; a success changes it.
+    if (!c.hook) EXPECT_EQ(target == target_preset(c.target_has_mask), c.outcome != "success");
   }
   // Earlier duplicates and validation messages of the target do not fail an operation.
   Element flawed = target_preset(false);
   append_screen(flawed, screen("5", "A"));
   append_screen(flawed, screen("5", "B", {el("Slice", {{"uniqueId", ""}})}));
   ASSERT_FALSE(validation::validate_doc(flawed).empty());
-  EXPECT_EQ(execute_with_invariants(source, flawed, copy_op("screen", "1")), "success");
-}
-
-TEST(ExecuteWithInvariants, FaultsBecomePanicsOrInvariantFailures) {
-  const Element source = source_preset();
-  auto outcome = [&](test_hooks::EngineHook hook, const StressOperation& op) {
-    EngineHook installed(hook);
-    Element target = target_preset(false);
-    return execute_with_invariants(source, target, op);
-  };
-  // An unsupported kind never reaches the engine.
-  const auto thrower = [](Element&) { throw std::runtime_error("boom"); };
-  EXPECT_EQ(outcome(thrower, copy_op("Screen", "1")),
-            "error:Validation failed: Unsupported source kind 'Screen' in replay");
-  EXPECT_EQ(outcome(thrower, copy_op("screen", "1")), "panic:boom");
-  EXPECT_EQ(outcome(thrower, mask_op("10", "20", false)), "panic:boom");
-  EXPECT_EQ(outcome([](Element&) { throw 42; }, copy_op("screen", "1")), "panic:unknown");
-  EXPECT_EQ(outcome(nullptr, copy_op("screen", "1")), "success");
-  // Fresh duplicates: uniqueId first.
-  EXPECT_EQ(outcome(
-                [](Element& target) {
-                  for (int i = 0; i < 2; ++i)
-                    append_screen(target, el("Screen", {{"uniqueId", "42"}, {"idHash", "dup"}}));
-                },
-                copy_op("screen", "1")),
-            "invariant:New duplicate uniqueId values introduced: 42");
-  EXPECT_EQ(outcome(
-                [](Element& target) {
-                  append_screen(target, el("Screen", {{"uniqueId", "43"}, {"idHash", "dup"}}));
-                  append_screen(target, el("Screen", {{"uniqueId", "44"}, {"idHash", "dup"}}));
-                },
-                mask_op("10", "20", false)),
-            "invariant:New duplicate idHash values introduced: dup");
-  EXPECT_EQ(outcome([](Element& target) { target.name = "Preset"; }, copy_op("screen", "1")),
-            "invariant:Root node is 'Preset' instead of 'XmlState'.");
-  Element broken_source = source_preset();
-  append_screen(broken_source, screen("2", "Broken", {el("bad name")}));
-  Element target = target_preset(false);
-  EXPECT_EQ(execute_with_invariants(broken_source, target, copy_op("screen", "2")),
-            "invariant:XML write error: Element name \"bad name\" is not a valid XML name");
+  EXPECT_EQ(execute_with_invariants(source_preset(), flawed, copy_op("screen", "1")), "success");
 }
 
 TEST(Judge, FaultsAndExpectations) {
@@ -144,13 +125,11 @@ TEST(Judge, FaultsAndExpectations) {
   } cases[] = {
       {refused, contains("Target screen"), true},
       {refused, contains("error:"), true},
-      {refused, contains(""), true},
       {refused, contains("target screen"), false},
       {refused, any, true},
       {refused, success, false},
       {"invariant:New duplicate uniqueId values introduced: 4", any, false},
       {"invariant:error:x", contains(""), false},
-      {"invariant:x", success, false},
       {"panic:boom", any, false},
       {"success", success, true},
       {"success", any, true},

@@ -19,24 +19,25 @@ const std::string kPreset =
     "<Screen uniqueId=\"100\" name=\"A\"><layers/></Screen>"
     "</screens></ScreenSetup></XmlState>";
 
-OperationTraceItem screen_copy(std::uint64_t index, ExpectedOutcome expected, std::string outcome) {
+const ExpectedOutcome kSuccess{ExpectedOutcome::Success{}};
+const ExpectedOutcome kAny{ExpectedOutcome::Any{}};
+const std::string kMissing = "error:Source node not found";
+
+// A copy of the preset's one screen, which succeeds as expected.
+OperationTraceItem copied(std::uint64_t index) {
   return {index,
           {StressOperation::Copy{"screen", "100", std::nullopt, std::nullopt}},
-          std::move(expected),
-          std::move(outcome)};
+          kSuccess,
+          "success"};
 }
 
-OperationTraceItem missing_paste(std::uint64_t index, ExpectedOutcome expected,
-                                 std::string outcome) {
+// A mask paste between slices that do not exist, which is refused.
+OperationTraceItem refused(std::uint64_t index, ExpectedOutcome expected, std::string outcome) {
   return {index,
           {StressOperation::InputMask{"nope", "nope", false}},
           std::move(expected),
           std::move(outcome)};
 }
-
-const ExpectedOutcome kSuccess{ExpectedOutcome::Success{}};
-const ExpectedOutcome kAny{ExpectedOutcome::Any{}};
-const std::string kMissing = "error:Source node not found";
 
 FailureArtifact artifact_with(std::vector<OperationTraceItem> trace, std::uint64_t failing,
                               std::string message) {
@@ -49,19 +50,27 @@ FailureArtifact artifact_with(std::vector<OperationTraceItem> trace, std::uint64
   return artifact;
 }
 
-std::filesystem::path write_case(const TempDir& dir, const FailureArtifact& artifact) {
+// Writes the case with `target` as the target preset (none: no such file).
+std::filesystem::path write_case(const TempDir& dir, const FailureArtifact& artifact,
+                                 const std::optional<std::string>& target = kPreset) {
   dir.write("source_before.xml", kPreset);
-  dir.write("target_before.xml", kPreset);
+  if (target) dir.write("target_before.xml", *target);
   auto json = kivo::stress::artifacts::to_json_text(artifact);
   EXPECT_TRUE(json);
   return dir.write("case.json", json ? *json : "");
 }
 
-std::string replay_error(const FailureArtifact& artifact) {
+// The replay's error, with the case directory shown as "<dir>".
+std::string replay_error(const FailureArtifact& artifact,
+                         const std::optional<std::string>& target = kPreset) {
   TempDir dir;
-  auto result = replay_case(write_case(dir, artifact));
+  auto result = replay_case(write_case(dir, artifact, target));
   EXPECT_FALSE(result);
-  return result ? "<reproduced>" : result.error().display_chain();
+  std::string error = result ? "<reproduced>" : result.error().display_chain();
+  if (const auto at = error.find(dir.path().string()); at != std::string::npos) {
+    error.replace(at, dir.path().string().size(), "<dir>");
+  }
+  return error;
 }
 
 TEST(ReplayCase, ReproducesAMismatchWordedWithTheRecordedIndex) {
@@ -69,9 +78,8 @@ TEST(ReplayCase, ReproducesAMismatchWordedWithTheRecordedIndex) {
   const std::string message =
       "Outcome mismatch for operation at step 2. expected=Success, observed='" + kMissing + "'.";
   TempDir dir;
-  auto result = replay_case(write_case(dir, artifact_with({screen_copy(0, kSuccess, "success"),
-                                                           missing_paste(2, kSuccess, kMissing)},
-                                                          1, message)));
+  auto result = replay_case(
+      write_case(dir, artifact_with({copied(0), refused(2, kSuccess, kMissing)}, 1, message)));
   ASSERT_TRUE(result) << result.error().display_chain();
   EXPECT_TRUE(result->reproduced);
   EXPECT_EQ(result->step, 1u);
@@ -80,7 +88,7 @@ TEST(ReplayCase, ReproducesAMismatchWordedWithTheRecordedIndex) {
   // An empty recorded message always matches; a bare case file name resolves against the
   // working directory.
   TempDir bare;
-  write_case(bare, artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, ""));
+  write_case(bare, artifact_with({refused(0, kSuccess, kMissing)}, 0, ""));
   const auto original = std::filesystem::current_path();
   std::filesystem::current_path(bare.path());
   result = replay_case("case.json");
@@ -93,64 +101,45 @@ TEST(ReplayCase, ReproducesAMismatchWordedWithTheRecordedIndex) {
 }
 
 TEST(ReplayCase, ErrorsInTheOrderTheReplayMeetsThem) {
-  struct Case {
+  const FailureArtifact fails_at_once = artifact_with({refused(0, kSuccess, kMissing)}, 0, "");
+  const std::string absent = "No such file or directory (os error 2)";
+  const struct {
     FailureArtifact artifact;
+    std::optional<std::string> target;
     std::string error;
-  };
-  const std::vector<Case> cases = {
-      {artifact_with({screen_copy(0, kSuccess, "success"), missing_paste(1, kSuccess, "success")},
-                     1, ""),
+  } cases[] = {
+      {artifact_with({copied(0), refused(1, kSuccess, "success")}, 1, ""), kPreset,
        "Replay diverged at step 1. expected='success' observed='error:Source node not found'"},
-      {artifact_with({missing_paste(0, kSuccess, kMissing), screen_copy(1, kSuccess, "success")}, 1,
-                     ""),
+      {artifact_with({refused(0, kSuccess, kMissing), copied(1)}, 1, ""), kPreset,
        "Replay failed early at step 0. expected case to fail at step 1."},
-      {artifact_with({screen_copy(0, kSuccess, "success"), screen_copy(1, kSuccess, "success"),
-                      missing_paste(2, kAny, kMissing)},
-                     5, ""),
+      {artifact_with({copied(0), copied(1), refused(2, kAny, kMissing)}, 5, ""), kPreset,
        "Replay completed without reaching failing step 5."},
-      {artifact_with({screen_copy(0, kSuccess, "success"), missing_paste(1, kAny, kMissing)}, 1,
-                     ""),
+      {artifact_with({copied(0), refused(1, kAny, kMissing)}, 1, ""), kPreset,
        "Replay reached failing step 1 but operation did not fail."},
-      {artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, "invariant:gone"),
+      {artifact_with({refused(0, kSuccess, kMissing)}, 0, "invariant:gone"), kPreset,
        "Replay failure message changed. expected fragment='invariant:gone' actual='Outcome "
        "mismatch for operation at step 0. expected=Success, observed='error:Source node not "
        "found'.'"},
-      {artifact_with({}, 0, ""), "Replay case contains empty operation trace."},
+      // The presets are read before the trace is looked at.
+      {artifact_with({}, 0, ""), kPreset, "Replay case contains empty operation trace."},
+      {artifact_with({}, 0, ""), std::nullopt,
+       "Failed to parse <dir>/target_before.xml: I/O error: " + absent + ": " + absent},
+      {fails_at_once, "<XmlState>",
+       "Failed to parse <dir>/target_before.xml: XML parse error: Malformed XML. no element found "
+       "at line 1, column 11: Malformed XML. no element found at line 1, column 11: no element "
+       "found at line 1, column 11"},
   };
-  for (const auto& c : cases) EXPECT_EQ(replay_error(c.artifact), c.error);
-}
-
-TEST(ReplayCase, UnreadablePresetIsReportedWithItsPath) {
-  TempDir dir;
-  const auto path = write_case(dir, artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, ""));
-  std::filesystem::remove(dir.path() / "target_before.xml");
-  auto result = replay_case(path);
-  ASSERT_FALSE(result);
-  const std::string target = (dir.path() / "target_before.xml").string();
-  EXPECT_EQ(result.error().display_chain(),
-            "Failed to parse " + target +
-                ": I/O error: No such file or directory (os error 2): No such file or directory "
-                "(os error 2)");
-  dir.write("target_before.xml", "<XmlState>");
-  result = replay_case(path);
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().chain().at(1).rfind("XML parse error: Malformed XML. ", 0), 0u);
-}
-
-TEST(ReplayCase, PresetNamesMustBePlainFileNames) {
-  for (const std::string name : {"../source_before.xml", "/dev/zero", "sub/x.xml", ".", "..", ""}) {
-    FailureArtifact artifact = artifact_with({missing_paste(0, kSuccess, kMissing)}, 0, "");
+  for (const auto& c : cases) EXPECT_EQ(replay_error(c.artifact, c.target), c.error);
+  for (const std::string name : {"/dev/zero", ".", "..", ""}) {
+    FailureArtifact artifact = fails_at_once;
     artifact.target_before_file = name;
-    EXPECT_EQ(replay_error(artifact),
-              "Replay case names preset file '" + name +
-                  "', which is not a plain file name in the case directory.");
+    EXPECT_EQ(replay_error(artifact), "Replay case names preset file '" + name +
+                                          "', which is not a plain file name in the case "
+                                          "directory.");
   }
-}
-
-TEST(ReplayCase, MissingCaseFileKeepsTheLoaderError) {
-  auto result = replay_case("/nonexistent/case.json");
-  ASSERT_FALSE(result);
-  EXPECT_EQ(result.error().message(), "failed to read case file /nonexistent/case.json");
+  // The loader's error, without a context of its own.
+  EXPECT_EQ(replay_case("/nonexistent/case.json").error().display_chain(),
+            "failed to read case file /nonexistent/case.json: " + absent);
 }
 
 }  // namespace
