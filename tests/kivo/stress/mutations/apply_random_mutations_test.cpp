@@ -37,6 +37,11 @@ void expect_step(const std::string& before, Script script, double bias, const st
   EXPECT_EQ(written(doc), normalized(after));
 }
 
+// One step that finds nothing to change: `draws` are all it makes.
+void unchanged(const std::string& doc, Script script, const std::string& draws, double bias = 0) {
+  expect_step(doc, std::move(script), bias, draws, doc);
+}
+
 TEST(ApplyRandomMutations, ACountOfStepsEqualsThatManySingleStepsAndZeroDrawsNothing) {
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
     auto together = parse_doc(one_screen(left() + left()));
@@ -59,48 +64,29 @@ TEST(ApplyRandomMutations, StepsThatFindNothingKeepTheirDrawsAndMakeNoMore) {
   const std::string none = R"(<XmlState><Other uniqueId="1"/></XmlState>)";
   const std::string chosen = "gen_range 0 8|choose_index 0";
   const std::string coin = "gen_range 0 8|gen_bool 0.5";
-  const struct {
-    std::string doc;
-    Script script;
-    double bias;
-    std::string draws;
-  } cases[] = {
-      {none, {.integers = {1}}, 0, chosen},  // layer rename without layers
-      {none, {.integers = {2}}, 0, chosen},  // toggle without candidates
-      {none, {.integers = {3}}, 0, chosen},  // rect jitter without layers
-      {none, {.integers = {4}}, 0, chosen},  // layer edit without screens
-      {R"(<XmlState><Screen uniqueId="1"><layers/><layers><Slice uniqueId="2"/></layers></Screen></XmlState>)",
-       {.integers = {4, 0}},
-       0,
-       "gen_range 0 8|choose_index 1"},
-      {R"(<XmlState><Screen uniqueId="1"><layers><Other uniqueId="2"/></layers></Screen></XmlState>)",
-       {.integers = {4, 0}},
-       0,
-       "gen_range 0 8|choose_index 1"},
-      {none, {.integers = {5}}, 0, chosen},  // mask edit without slices
-      {one_screen(
-           R"(<Slice uniqueId="10"><OutputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></OutputRect></Slice>)"),
-       {.integers = {5, 0}},
-       0,
-       "gen_range 0 8|choose_index 1"},
-      {none, {.integers = {6}, .flags = {true}}, 0, coin},   // screen collision without screens
-      {none, {.integers = {6}, .flags = {false}}, 0, coin},  // layer collision without layers
-      {R"(<XmlState><Screen uniqueId="1"/><Screen uniqueId="2" name="B"/></XmlState>)",
-       {.integers = {6, 0, 1}, .flags = {true}},
-       0,
-       coin + "|gen_range 0 2|gen_range 0 2"},
-      {R"(<XmlState><Other uniqueId="1"/><Slice/></XmlState>)",
-       {.integers = {7}, .flags = {true}},
-       1,
-       "gen_range 0 8|gen_bool 1"},
-      {one_screen(left()), {.integers = {6}, .flags = {true}}, 0, coin},  // a single screen
-      {R"(<XmlState><Slice uniqueId="1"/></XmlState>)", {.integers = {0}}, 0, chosen},
-  };
-  for (const auto& c : cases) expect_step(c.doc, c.script, c.bias, c.draws, c.doc);
-  for (const std::string layers : {"", "<!-- only a comment -->"}) {  // screens without layers
-    expect_step(one_screen(layers), {.integers = {4, 0}}, 0, "gen_range 0 8|choose_index 1",
-                one_screen(layers));
-  }
+  // Renames of layers, toggles, layer edits and mask edits with nothing to choose from.
+  for (std::uint64_t kind : {1, 2, 4, 5}) unchanged(none, {.integers = {kind}}, chosen);
+  // Screens whose (first) layers list holds no layer.
+  unchanged(
+      R"(<XmlState><Screen uniqueId="1"><layers/><layers><Slice uniqueId="2"/></layers></Screen></XmlState>)",
+      {.integers = {4, 0}}, "gen_range 0 8|choose_index 1");
+  unchanged(
+      R"(<XmlState><Screen uniqueId="1"><layers><Other uniqueId="2"/></layers></Screen></XmlState>)",
+      {.integers = {4, 0}}, "gen_range 0 8|choose_index 1");
+  unchanged(one_screen("<!-- only a comment -->"), {.integers = {4, 0}},
+            "gen_range 0 8|choose_index 1");
+  // A slice without an input rectangle.
+  unchanged(one_screen(R"(<Slice uniqueId="10"><OutputRect><v x="1" y="1"/><v x="2" y="2"/>
+      <v x="3" y="3"/></OutputRect></Slice>)"),
+            {.integers = {5, 0}}, "gen_range 0 8|choose_index 1");
+  unchanged(none, {.integers = {6}, .flags = {true}}, coin);   // screen collision without screens
+  unchanged(none, {.integers = {6}, .flags = {false}}, coin);  // layer collision without layers
+  unchanged(one_screen(left()), {.integers = {6}, .flags = {true}}, coin);  // a single screen
+  unchanged(R"(<XmlState><Screen uniqueId="1"/><Screen uniqueId="2" name="B"/></XmlState>)",
+            {.integers = {6, 0, 1}, .flags = {true}}, coin + "|gen_range 0 2|gen_range 0 2");
+  unchanged(R"(<XmlState><Other uniqueId="1"/><Slice/></XmlState>)",
+            {.integers = {7}, .flags = {true}}, "gen_range 0 8|gen_bool 1", 1);
+  unchanged(R"(<XmlState><Slice uniqueId="1"/></XmlState>)", {.integers = {0}}, chosen);
 }
 
 TEST(ApplyRandomMutations, RenamesAndToggles) {
