@@ -1,4 +1,9 @@
+// The corpus mutations: the exact draws each step makes and the exact document it leaves, so that
+// a seed always gives the same corpus.
 #include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
 
 #include "kivo/stress/mutations.hpp"
 #include "support/presets.hpp"
@@ -6,7 +11,8 @@
 
 namespace {
 
-using kivo::stress::mutations::apply_random_mutations;
+namespace m = kivo::stress::mutations;
+using m::apply_random_mutations;
 using namespace kivo::test;
 
 // `layers` placed into one screen with a name group.
@@ -26,12 +32,23 @@ std::string left(const std::string& name = "Left", const std::string& more = "")
          name + R"("/><Param name="Enabled" value="True"/></Params>)" + kRect + more + "</Slice>";
 }
 
-// Runs one step on `before` and checks the draws (joined by '|') and the resulting document.
+// `text` with the first `from` after the previous edit replaced by its `to`, edit by edit.
+std::string edited(std::string text,
+                   const std::vector<std::pair<std::string, std::string>>& edits) {
+  std::size_t at = 0;
+  for (const auto& [from, to] : edits) {
+    at = text.find(from, at);
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Runs `count` steps on `before` and checks the draws (joined by '|') and the resulting document.
 void expect_step(const std::string& before, Script script, double bias, const std::string& draws,
-                 const std::string& after) {
+                 const std::string& after, std::uint64_t count = 1) {
   auto doc = parse_doc(before);
   ScriptedRng rng(std::move(script));
-  apply_random_mutations(doc, rng, 1, bias);
+  apply_random_mutations(doc, rng, count, bias);
   EXPECT_EQ(rng.trail(), draws);
   EXPECT_TRUE(rng.exhausted());
   EXPECT_EQ(written(doc), normalized(after));
@@ -90,22 +107,21 @@ TEST(ApplyRandomMutations, StepsThatFindNothingKeepTheirDrawsAndMakeNoMore) {
 }
 
 TEST(ApplyRandomMutations, RenamesAndToggles) {
-  expect_step(R"(<XmlState><Screen uniqueId="1"><Params name="Params"><Param name="Name" value="A"/>
-      </Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)",
-              {.integers = {0, 0, 42}}, 0, "gen_range 0 8|choose_index 2|gen_range 1 10000",
-              R"(<XmlState><Screen uniqueId="1" name="Screen 42"><Params name="Params">
-      <Param name="Name" value="Screen 42"/></Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)");
+  // A screen rename sets the attribute (adding it) and the Params name.
+  const std::string screens = R"(<XmlState><Screen uniqueId="1"><Params name="Params">
+      <Param name="Name" value="A"/></Params></Screen><Screen uniqueId="2" name="B"/></XmlState>)";
+  expect_step(screens, {.integers = {0, 0, 42}}, 0,
+              "gen_range 0 8|choose_index 2|gen_range 1 10000",
+              edited(screens, {{R"("1">)", R"("1" name="Screen 42">)"}, {"A", "Screen 42"}}));
   // A layer rename sets only the Common name.
   expect_step(one_screen(left() + R"(<Mask uniqueId="20" name="attr"/>)"), {.integers = {1, 0, 7}},
               0, "gen_range 0 8|choose_index 2|gen_range 1 10000",
               one_screen(left("Slice 7") + R"(<Mask uniqueId="20" name="attr"/>)"));
   // Without screens the toggle chooses among the layers.
-  expect_step(
-      R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="TRUE"/>
-      </Params></Mask><Slice uniqueId="2"/></XmlState>)",
-      {.integers = {2, 0}}, 0, "gen_range 0 8|choose_index 2",
-      R"(<XmlState><Mask uniqueId="1"><Params name="Common"><Param name="Enabled" value="0"/>
-      </Params></Mask><Slice uniqueId="2"/></XmlState>)");
+  const std::string unscreened = R"(<XmlState><Mask uniqueId="1"><Params name="Common">
+      <Param name="Enabled" value="TRUE"/></Params></Mask><Slice uniqueId="2"/></XmlState>)";
+  expect_step(unscreened, {.integers = {2, 0}}, 0, "gen_range 0 8|choose_index 2",
+              edited(unscreened, {{"TRUE", "0"}}));
   // True-like values become "0", all others "1"; candidates are the screen, then the layers.
   const std::string layers = R"(
     <Slice uniqueId="10"><Params name="Common"><Param name="Enabled" value="True"/></Params></Slice>
@@ -124,14 +140,11 @@ TEST(ApplyRandomMutations, RenamesAndToggles) {
       {"", ""}};
   for (std::uint64_t choice = 0; choice < 7; ++choice) {
     const auto& [from, to] = flips[choice];
-    std::string expected = one_screen(layers);
-    if (!from.empty()) {
-      const std::size_t start =
-          choice == 0 ? 0 : expected.find("uniqueId=\"1" + std::to_string(choice - 1) + "\"");
-      expected.replace(expected.find(from, start), from.size(), to);
-    }
-    expect_step(one_screen(layers), {.integers = {2, choice}}, 0, "gen_range 0 8|choose_index 7",
-                expected);
+    const std::string before = one_screen(layers);
+    // Past the screen's own flag when a layer is chosen.
+    const std::string start = choice == 0 ? "" : "uniqueId=\"1" + std::to_string(choice - 1) + "\"";
+    expect_step(before, {.integers = {2, choice}}, 0, "gen_range 0 8|choose_index 7",
+                from.empty() ? before : edited(before, {{start, start}, {from, to}}));
   }
 }
 
@@ -218,22 +231,16 @@ TEST(ApplyRandomMutations, NameCollisions) {
     <Screen uniqueId="2" name="Second"/></XmlState>)";
   // i = 1, j = 1 collides and moves on to 0: the first screen takes "Second".
   expect_step(screens, {.integers = {6, 1, 1}, .flags = {true}}, 0, draws + "2|gen_range 0 2",
-              R"(<XmlState>
-    <Screen uniqueId="1" name="Second"><Params name="Params"><Param name="Name" value="Second"/></Params></Screen>
-    <Screen uniqueId="2" name="Second"/></XmlState>)");
+              edited(screens, {{"\"A\"", "\"Second\""}, {"First", "Second"}}));
   expect_step(screens, {.integers = {6, 0, 1}, .flags = {true}}, 0, draws + "2|gen_range 0 2",
-              R"(<XmlState>
-    <Screen uniqueId="1" name="A"><Params name="Params"><Param name="Name" value="First"/></Params></Screen>
-    <Screen uniqueId="2" name="First"/></XmlState>)");
+              edited(screens, {{R"(name="Second")", R"(name="First")"}}));
   // Layer names need a Common name on the source.
   const std::string layers = R"(<XmlState>
     <Slice uniqueId="1"><Params name="Common"><Param name="Name" value="One"/></Params></Slice>
     <Mask uniqueId="2" name="attr"><Params name="Common"><Param name="Name" value="Two"/></Params></Mask>
     <Mask uniqueId="3" name="no group"/></XmlState>)";
-  std::string renamed = layers;
-  renamed.replace(renamed.find("Two"), 3, "One");
   expect_step(layers, {.integers = {6, 0, 1}, .flags = {false}}, 0, draws + "3|gen_range 0 3",
-              renamed);
+              edited(layers, {{"Two", "One"}}));
   for (std::uint64_t from : {2u, 0u}) {  // a source without name, a target without group
     expect_step(layers, {.integers = {6, from, 2}, .flags = {false}}, 0, draws + "3|gen_range 0 3",
                 layers);
@@ -253,19 +260,153 @@ TEST(ApplyRandomMutations, IdentityBreaks) {
               R"(<XmlState><Screen/><Slice uniqueId="10"/></XmlState>)");
   // Shuffle [Screen 1, Slice 10, Slice 11]: swap 2<->0, then 1<->1, giving [11, 10, Screen 1];
   // Slice 10 takes id 11. Then a layer rename of the second reference (11) reaches the first twin.
-  auto twins =
-      parse_doc(R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="10"><Params name="Common">
-      <Param name="Name" value="a"/></Params></Slice><Slice uniqueId="11"><Params name="Common">
-      <Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)");
-  ScriptedRng rng({.integers = {7, 0, 1, 1, 1, 5}, .flags = {true, true}});
-  apply_random_mutations(twins, rng, 2, 1.0);
-  EXPECT_EQ(rng.trail(),
-            "gen_range 0 8|gen_bool 1|gen_range 0 3|gen_range 0 2|gen_bool 0.5|"
-            "gen_range 0 8|choose_index 2|gen_range 1 10000");
-  EXPECT_EQ(written(twins),
-            normalized(R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="11"><Params name="Common">
-      <Param name="Name" value="Slice 5"/></Params></Slice><Slice uniqueId="11"><Params name="Common">
-      <Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)"));
+  const std::string twins = R"(<XmlState><Screen uniqueId="1"><Slice uniqueId="10">
+      <Params name="Common"><Param name="Name" value="a"/></Params></Slice><Slice uniqueId="11">
+      <Params name="Common"><Param name="Name" value="b"/></Params></Slice></Screen></XmlState>)";
+  expect_step(twins, {.integers = {7, 0, 1, 1, 1, 5}, .flags = {true, true}}, 1.0,
+              "gen_range 0 8|gen_bool 1|gen_range 0 3|gen_range 0 2|gen_bool 0.5|"
+              "gen_range 0 8|choose_index 2|gen_range 1 10000",
+              edited(twins, {{"10", "11"}, {"\"a\"", "\"Slice 5\""}}), 2);
+}
+
+constexpr const char* kLayers = R"(<XmlState><layers>
+  <Slice uniqueId="10">
+    <InputRect><v x="3" y="7"/><v x="10"/><v x="abc" y="1"/><v x="100" y="20"/><w x="1" y="1"/></InputRect>
+    <OutputRect><v x="nan" y="inf"/></OutputRect>
+  </Slice>
+  <Mask uniqueId="20"><InputRect><v x="5" y="5"/></InputRect></Mask>
+</layers></XmlState>)";
+
+using Result = std::pair<std::string, std::string>;
+
+// The draws of perturb_rect over `text` and the document it leaves.
+Result perturbed(const std::string& text, Script script) {
+  auto doc = parse_doc(text);
+  ScriptedRng rng(std::move(script));
+  m::perturb_rect(doc, rng);
+  EXPECT_TRUE(rng.exhausted());
+  return {rng.trail(), written(doc)};
+}
+
+TEST(PerturbRect, MovesTheParsablePointsOfTheChosenRectangle) {
+  const std::string jitter = "gen_range_f64 -40 40";
+  const std::string moved =
+      edited(kLayers, {{R"(<v x="3" y="7"/>)", R"(<v x="0.0001" y="8.25"/>)"},
+                       {R"(<v x="100" y="20"/>)", R"(<v x="102.5" y="20"/>)"}});
+  EXPECT_EQ(perturbed(kLayers, {.integers = {0}, .reals = {-39.5, 1.25, 2.5, 0.0}}),
+            std::pair("choose_index 4|" + jitter + "|" + jitter + "|" + jitter + "|" + jitter,
+                      normalized(moved)));
+  // Non-finite results are stored as the floor.
+  EXPECT_EQ(perturbed(kLayers, {.integers = {1}, .reals = {3.0, -3.0}}).second,
+            normalized(edited(kLayers, {{R"(x="nan" y="inf")", R"(x="0.0001" y="0.0001")"}})));
+  // A missing rectangle (the mask's OutputRect) still spends the choice, and draws nothing more.
+  EXPECT_EQ(perturbed(kLayers, {.integers = {3}}), Result("choose_index 4", normalized(kLayers)));
+  // Without identified layers: an empty choice, no draw behind it.
+  const std::string unidentified =
+      R"(<XmlState><Slice><InputRect><v x="1" y="1"/></InputRect></Slice>
+    <Screen uniqueId="1"/></XmlState>)";
+  EXPECT_EQ(perturbed(unidentified, {}), Result("choose_index 0", normalized(unidentified)));
+  // Twin layers: choosing the second twin's InputRect changes the first in document order.
+  const std::string twin =
+      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)";
+  EXPECT_EQ(
+      perturbed("<XmlState>" + twin + twin + "</XmlState>", {.integers = {2}, .reals = {1.0, 2.0}})
+          .second,
+      normalized(
+          R"(<XmlState><Slice uniqueId="10"><InputRect><v x="2" y="3"/></InputRect></Slice>)" +
+          twin + "</XmlState>"));
+}
+
+TEST(PerturbMask, ScalesPointsAtAnyDepthWithOneFactorEach) {
+  auto mask = parse_doc(R"(<SliceMask><Rect>
+    <v x="10" y="20"><v x="100" y="100"/></v><v x="1"/><v x="-4" y="8"/></Rect></SliceMask>)");
+  ScriptedRng rng({.reals = {0.9, 1.1, 0.85}});
+  m::perturb_mask(mask, rng);
+  EXPECT_EQ(rng.trail(), "gen_range_f64 0.85 1.15|gen_range_f64 0.85 1.15|gen_range_f64 0.85 1.15");
+  EXPECT_EQ(written(mask), normalized(R"(<SliceMask><Rect>
+    <v x="9" y="18"><v x="110" y="110"/></v><v x="1"/><v x="0.0001" y="6.8"/></Rect></SliceMask>)"));
+}
+
+TEST(MutationNumbers, SixDecimalsWithTheFloorForTinyAndNonFiniteValues) {
+  const std::pair<double, const char*> cases[] = {
+      {12.5, "12.5"},
+      {100, "100"},
+      {1.0 / 3.0, "0.333333"},
+      {2.0000004, "2"},
+      {0.00012, "0.00012"},
+      {1e20, "100000000000000000000"},
+      {0.1 + 0.2, "0.3"},
+      {-1.9999996, "-2"},
+      {0.0000996, "0.0001"},
+      {0.0, "0.0001"},
+      {-0.00004, "0.0001"},
+      {-0.0001, "-0.0001"},
+      {NAN, "0.0001"},
+      {-INFINITY, "0.0001"},
+      // 2^-7 and 3 * 2^-7 have seven exact decimals, the last one a 5: ties go to even.
+      {0.0078125, "0.007812"},
+      {0.0234375, "0.023438"}};
+  for (const auto& [value, text] : cases) EXPECT_EQ(m::format_decimal(value), text) << value;
+  EXPECT_EQ(m::format_decimal(DBL_MAX).size(), 309u);
+  EXPECT_EQ(m::format_decimal(DBL_MAX).substr(0, 6), "179769");
+  EXPECT_EQ(m::format_decimal(-DBL_MAX).size(), 310u);
+
+  const auto point =
+      el("v", {{"x", "12.5"}, {"y", ".5e1"}, {"a", "abc"}, {"b", " 1"}, {"c", "-INF"}});
+  EXPECT_EQ(m::parse_attr_f64(point, "x"), 12.5);
+  EXPECT_EQ(m::parse_attr_f64(point, "y"), 5.0);
+  EXPECT_EQ(m::parse_attr_f64(point, "c"), -INFINITY);
+  EXPECT_FALSE(m::parse_attr_f64(point, "a") || m::parse_attr_f64(point, "b") ||
+               m::parse_attr_f64(point, "z"));
+}
+
+constexpr const char* kNested = R"(<XmlState uniqueId="0">
+  <Screen uniqueId="1">
+    <Slice uniqueId="10"><Mask uniqueId="11"/></Slice>
+    <Mask/>
+    <slice uniqueId="12"/>
+  </Screen>
+  <Screen uniqueId="2"><Mask uniqueId="20"/><Slice uniqueId="10" name="twin"/></Screen>
+</XmlState>)";
+
+using Refs = std::vector<m::TaggedId>;
+
+TEST(MutationSearch, CollectsAndFindsInPreOrder) {
+  auto doc = parse_doc(kNested);
+  Refs layers, identities;
+  m::collect_layer_refs_rec(doc, layers);
+  EXPECT_EQ(layers, (Refs{{"Slice", "10"}, {"Mask", "11"}, {"Mask", "20"}, {"Slice", "10"}}));
+  m::collect_ids_with_tags_rec(doc, identities);
+  EXPECT_EQ(identities, (Refs{{"Screen", "1"},
+                              {"Slice", "10"},
+                              {"Mask", "11"},
+                              {"Screen", "2"},
+                              {"Mask", "20"},
+                              {"Slice", "10"}}));
+  std::vector<std::string> screens{"kept"};
+  m::collect_ids_by_tag_rec(doc, "Screen", screens);
+  EXPECT_EQ(screens, (std::vector<std::string>{"kept", "1", "2"}));
+
+  const auto* first = m::find_element_by_unique_id_tag(doc, "10", "Slice");
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->attr("name"), nullptr);
+  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "10", "Mask"), nullptr);
+  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "12", "Slice"), nullptr);  // case matters
+  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "0", "XmlState"), &doc);
+  EXPECT_EQ(m::find_element_mut_by_unique_id_tag(doc, "10", "Slice"), first);
+  EXPECT_NE(m::find_element_mut_by_unique_id_tag(doc, "20", "Mask"), nullptr);
+
+  const auto layer =
+      parse_doc(R"(<Slice><Params><Param name="Name" value="nameless group"/></Params>
+    <Params name="Common"><Param name="Name"/><param name="Name" value="lower case"/>
+      <Param name="Name" value="Real"/><Param name="Name" value="Later"/></Params>
+    <Params name="Common"><Param name="Name" value="second group"/></Params></Slice>)");
+  const auto* group = m::params_by_name(layer.children, "Common");
+  ASSERT_NE(group, nullptr);
+  EXPECT_EQ(m::find_param_value(group->children, "Name"), "Real");
+  EXPECT_EQ(m::find_param_value(group->children, "Enabled"), std::nullopt);
+  EXPECT_EQ(m::params_by_name(layer.children, "Params"), nullptr);
+  EXPECT_EQ(m::params_by_name(layer.children, "common"), nullptr);
 }
 
 }  // namespace
