@@ -4,7 +4,6 @@
 #include <chrono>
 
 #include "kivo/stress/artifacts.hpp"
-#include "kivo/xml_utils.hpp"
 #include "support/presets.hpp"
 #include "support/sample_artifact.hpp"
 #include "support/temp_dir.hpp"
@@ -41,48 +40,39 @@ fs::path path_of_length(const fs::path& base, std::size_t length) {
   return text;
 }
 
-TEST_F(CaseFiles, WritesTheFourFilesAndReadsTheCaseBack) {
-  const fs::path out_dir = root_ / "a" / "b" / "c";
-  const std::uint64_t before = now_seconds();
-  auto dir = persist_failure_artifact(out_dir, artifact_, source_, target_, &after_);
-  ASSERT_TRUE(dir) << dir.error().display_chain();
-  EXPECT_EQ(dir->parent_path(), out_dir);
-  const std::string name = dir->filename().string();
-  const std::uint64_t seconds = std::stoull(name.substr(0, name.find('_')));
-  EXPECT_TRUE(seconds >= before && seconds <= now_seconds()) << name;
-  EXPECT_EQ(name, std::to_string(seconds) + "_42");
-  EXPECT_EQ(read_whole_file(*dir / "case.json"), *to_json_text(artifact_));
-  EXPECT_EQ(read_whole_file(*dir / "source_before.xml"), *xml_utils::write_xml_string(source_));
-  EXPECT_EQ(read_whole_file(*dir / "target_before.xml"), *xml_utils::write_xml_string(target_));
-  EXPECT_EQ(read_whole_file(*dir / "target_after.xml"), *xml_utils::write_xml_string(after_));
-  auto loaded = load_failure_artifact(*dir / "case.json");
-  ASSERT_TRUE(loaded) << loaded.error().display_chain();
-  EXPECT_EQ(*loaded, artifact_);
-
-  // Without a target after the copy no such file is written, whatever the case names.
-  FailureArtifact named = artifact_;
-  named.target_after_file = "target_after.xml";
-  auto bare = persist_failure_artifact(root_ / "bare", named, source_, target_, nullptr);
-  ASSERT_TRUE(bare);
-  EXPECT_TRUE(fs::exists(*bare / "target_before.xml"));
-  EXPECT_FALSE(fs::exists(*bare / "target_after.xml"));
-}
-
-TEST_F(CaseFiles, SameSeedInTheSameSecondNeverReusesADirectory) {
+TEST_F(CaseFiles, WritesTheFourFilesAndNeverReusesADirectory) {
   // Occupy the names of this second and the next, so the write must pick a suffixed name.
-  const std::uint64_t now = now_seconds();
-  for (std::uint64_t seconds : {now, now + 1}) {
+  const std::uint64_t before = now_seconds();
+  for (std::uint64_t seconds : {before, before + 1}) {
     dir_.write("out/" + std::to_string(seconds) + "_42/case.json", "earlier");
   }
-  auto first = persist_failure_artifact(root_, artifact_, source_, target_, nullptr);
-  auto second = persist_failure_artifact(root_, artifact_, source_, target_, nullptr);
-  ASSERT_TRUE(first && second);
-  EXPECT_NE(*first, *second);
-  EXPECT_THAT(first->filename().string(), ::testing::EndsWith("_42_1"));
-  EXPECT_EQ(read_whole_file(*first / "case.json"), *to_json_text(artifact_));
-  for (std::uint64_t seconds : {now, now + 1}) {
+  auto dir = persist_failure_artifact(root_, artifact_, source_, target_, &after_);
+  auto again = persist_failure_artifact(root_, artifact_, source_, target_, &after_);
+  ASSERT_TRUE(dir && again);
+  EXPECT_NE(*dir, *again);
+  EXPECT_EQ(dir->parent_path(), root_);
+  const std::string name = dir->filename().string();
+  const std::uint64_t seconds = std::stoull(name);
+  EXPECT_TRUE(seconds >= before && seconds <= now_seconds()) << name;
+  EXPECT_EQ(name, std::to_string(seconds) + "_42_1");
+  EXPECT_EQ(read_whole_file(*dir / "case.json"), *to_json_text(artifact_));
+  EXPECT_EQ(read_whole_file(*dir / "source_before.xml"), written(source_));
+  EXPECT_EQ(read_whole_file(*dir / "target_before.xml"), written(target_));
+  EXPECT_EQ(read_whole_file(*dir / "target_after.xml"), written(after_));
+  for (std::uint64_t seconds : {before, before + 1}) {
     EXPECT_EQ(read_whole_file(root_ / (std::to_string(seconds) + "_42") / "case.json"), "earlier");
   }
+
+  // Missing directories are made; without a target after the copy no such file is written,
+  // whatever the case names.
+  FailureArtifact named = artifact_;
+  named.target_after_file = "target_after.xml";
+  auto bare = persist_failure_artifact(root_ / "a" / "b", named, source_, target_, nullptr);
+  ASSERT_TRUE(bare);
+  EXPECT_EQ(bare->parent_path(), root_ / "a" / "b");
+  EXPECT_EQ(bare->filename(), std::to_string(std::stoull(bare->filename().string())) + "_42");
+  EXPECT_TRUE(fs::exists(*bare / "target_before.xml"));
+  EXPECT_FALSE(fs::exists(*bare / "target_after.xml"));
 }
 
 TEST_F(CaseFiles, WriteFailuresNameTheirStep) {
