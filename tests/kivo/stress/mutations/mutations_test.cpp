@@ -148,18 +148,45 @@ TEST(ApplyRandomMutations, RenamesAndToggles) {
   }
 }
 
-TEST(ApplyRandomMutations, GeometryEdits) {
-  const std::string jitter =
+constexpr const char* kLayers = R"(<XmlState><layers>
+  <Slice uniqueId="10">
+    <InputRect><v x="3" y="7"/><v x="10"/><v x="abc" y="1"/><v x="100" y="20"/><w x="1" y="1"/></InputRect>
+    <OutputRect><v x="nan" y="inf"/></OutputRect>
+  </Slice>
+  <Mask uniqueId="20"><InputRect><v x="5" y="5"/></InputRect></Mask>
+</layers></XmlState>)";
+
+TEST(ApplyRandomMutations, RectJitters) {
+  // The candidates are each identified layer's input, then output rectangle.
+  const std::string chosen = "gen_range 0 8|choose_index 4";
+  const std::string jitter = "|gen_range_f64 -40 40|gen_range_f64 -40 40";
+  // Only the parsable points move, by two draws each, and never below the floor.
+  expect_step(kLayers, {.integers = {3, 0}, .reals = {-39.5, 1.25, 2.5, 0.0}}, 0,
+              chosen + jitter + jitter,
+              edited(kLayers, {{R"(<v x="3" y="7"/>)", R"(<v x="0.0001" y="8.25"/>)"},
+                               {R"(<v x="100" y="20"/>)", R"(<v x="102.5" y="20"/>)"}}));
+  // Non-finite results are stored as the floor.
+  expect_step(kLayers, {.integers = {3, 1}, .reals = {3.0, -3.0}}, 0, chosen + jitter,
+              edited(kLayers, {{R"(x="nan" y="inf")", R"(x="0.0001" y="0.0001")"}}));
+  // A missing rectangle (the mask's OutputRect) still spends the choice.
+  unchanged(kLayers, {.integers = {3, 3}}, chosen);
+  // Without identified layers: an empty choice, no draw behind it.
+  unchanged(R"(<XmlState><Slice><InputRect><v x="1" y="1"/></InputRect></Slice>
+    <Screen uniqueId="1"/></XmlState>)",
+            {.integers = {3}}, "gen_range 0 8|choose_index 0");
+  // Twin layers: choosing the second twin's InputRect changes the first in document order.
+  const std::string twin =
       R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)";
-  expect_step(
-      one_screen(jitter), {.integers = {3, 0}, .reals = {1.0, -2.5}}, 0,
-      "gen_range 0 8|choose_index 2|gen_range_f64 -40 40|gen_range_f64 -40 40",
-      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="0.0001"/></InputRect></Slice>)"));
+  const std::string twins = "<XmlState>" + twin + twin + "</XmlState>";
+  expect_step(twins, {.integers = {3, 2}, .reals = {1.0, 2.0}}, 0, chosen + jitter,
+              edited(twins, {{R"(x="1" y="1")", R"(x="2" y="3")"}}));
   // Without bias kind seven is a rect jitter after its draw.
-  expect_step(
-      one_screen(jitter), {.integers = {7, 0}, .reals = {1.0, 2.0}, .flags = {false}}, -3.0,
-      "gen_range 0 8|gen_bool 0|choose_index 2|gen_range_f64 -40 40|gen_range_f64 -40 40",
-      one_screen(R"(<Slice uniqueId="10"><InputRect><v x="2" y="3"/></InputRect></Slice>)"));
+  expect_step(twins, {.integers = {7, 0}, .reals = {1.0, 2.0}, .flags = {false}}, -3.0,
+              "gen_range 0 8|gen_bool 0|choose_index 4" + jitter,
+              edited(twins, {{R"(x="1" y="1")", R"(x="2" y="3")"}}));
+}
+
+TEST(ApplyRandomMutations, SliceMaskEdits) {
   const std::string four = "gen_range 0 8|choose_index 1|gen_range_f64 -5 5|gen_range_f64 -5 5";
   // Two points draw two offsets and add nothing; four become a diagonally moved mask.
   const std::string two_points =
@@ -186,11 +213,15 @@ TEST(ApplyRandomMutations, GeometryEdits) {
   const std::string mask = R"(<SliceMask><Rect><v x="10" y="20"/></Rect></SliceMask>)";
   expect_step(one_screen(three + mask + "</Slice>"), {.integers = {5, 0}, .flags = {true}}, 0,
               "gen_range 0 8|choose_index 1|gen_bool 0.35", one_screen(three + "</Slice>"));
-  expect_step(
-      one_screen(three + mask + "</Slice>"),
-      {.integers = {5, 0}, .reals = {0.85}, .flags = {false}}, 0,
-      "gen_range 0 8|choose_index 1|gen_bool 0.35|gen_range_f64 0.85 1.15",
-      one_screen(three + R"(<SliceMask><Rect><v x="8.5" y="17"/></Rect></SliceMask></Slice>)"));
+  // A kept mask is scaled at any depth, one factor per point that parses.
+  const std::string nested = R"(<SliceMask><Rect>
+    <v x="10" y="20"><v x="100" y="100"/></v><v x="1"/><v x="-4" y="8"/></Rect></SliceMask>)";
+  const std::string scale = "|gen_range_f64 0.85 1.15";
+  expect_step(one_screen(three + nested + "</Slice>"),
+              {.integers = {5, 0}, .reals = {0.9, 1.1, 0.85}, .flags = {false}}, 0,
+              "gen_range 0 8|choose_index 1|gen_bool 0.35" + scale + scale + scale,
+              one_screen(three + R"(<SliceMask><Rect><v x="9" y="18"><v x="110" y="110"/></v>
+    <v x="1"/><v x="0.0001" y="6.8"/></Rect></SliceMask></Slice>)"));
 }
 
 TEST(ApplyRandomMutations, LayerDuplicatesAndRemovals) {
@@ -269,80 +300,18 @@ TEST(ApplyRandomMutations, IdentityBreaks) {
               edited(twins, {{"10", "11"}, {"\"a\"", "\"Slice 5\""}}), 2);
 }
 
-constexpr const char* kLayers = R"(<XmlState><layers>
-  <Slice uniqueId="10">
-    <InputRect><v x="3" y="7"/><v x="10"/><v x="abc" y="1"/><v x="100" y="20"/><w x="1" y="1"/></InputRect>
-    <OutputRect><v x="nan" y="inf"/></OutputRect>
-  </Slice>
-  <Mask uniqueId="20"><InputRect><v x="5" y="5"/></InputRect></Mask>
-</layers></XmlState>)";
-
-using Result = std::pair<std::string, std::string>;
-
-// The draws of perturb_rect over `text` and the document it leaves.
-Result perturbed(const std::string& text, Script script) {
-  auto doc = parse_doc(text);
-  ScriptedRng rng(std::move(script));
-  m::perturb_rect(doc, rng);
-  EXPECT_TRUE(rng.exhausted());
-  return {rng.trail(), written(doc)};
-}
-
-TEST(PerturbRect, MovesTheParsablePointsOfTheChosenRectangle) {
-  const std::string jitter = "gen_range_f64 -40 40";
-  const std::string moved =
-      edited(kLayers, {{R"(<v x="3" y="7"/>)", R"(<v x="0.0001" y="8.25"/>)"},
-                       {R"(<v x="100" y="20"/>)", R"(<v x="102.5" y="20"/>)"}});
-  EXPECT_EQ(perturbed(kLayers, {.integers = {0}, .reals = {-39.5, 1.25, 2.5, 0.0}}),
-            std::pair("choose_index 4|" + jitter + "|" + jitter + "|" + jitter + "|" + jitter,
-                      normalized(moved)));
-  // Non-finite results are stored as the floor.
-  EXPECT_EQ(perturbed(kLayers, {.integers = {1}, .reals = {3.0, -3.0}}).second,
-            normalized(edited(kLayers, {{R"(x="nan" y="inf")", R"(x="0.0001" y="0.0001")"}})));
-  // A missing rectangle (the mask's OutputRect) still spends the choice, and draws nothing more.
-  EXPECT_EQ(perturbed(kLayers, {.integers = {3}}), Result("choose_index 4", normalized(kLayers)));
-  // Without identified layers: an empty choice, no draw behind it.
-  const std::string unidentified =
-      R"(<XmlState><Slice><InputRect><v x="1" y="1"/></InputRect></Slice>
-    <Screen uniqueId="1"/></XmlState>)";
-  EXPECT_EQ(perturbed(unidentified, {}), Result("choose_index 0", normalized(unidentified)));
-  // Twin layers: choosing the second twin's InputRect changes the first in document order.
-  const std::string twin =
-      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/></InputRect></Slice>)";
-  EXPECT_EQ(
-      perturbed("<XmlState>" + twin + twin + "</XmlState>", {.integers = {2}, .reals = {1.0, 2.0}})
-          .second,
-      normalized(
-          R"(<XmlState><Slice uniqueId="10"><InputRect><v x="2" y="3"/></InputRect></Slice>)" +
-          twin + "</XmlState>"));
-}
-
-TEST(PerturbMask, ScalesPointsAtAnyDepthWithOneFactorEach) {
-  auto mask = parse_doc(R"(<SliceMask><Rect>
-    <v x="10" y="20"><v x="100" y="100"/></v><v x="1"/><v x="-4" y="8"/></Rect></SliceMask>)");
-  ScriptedRng rng({.reals = {0.9, 1.1, 0.85}});
-  m::perturb_mask(mask, rng);
-  EXPECT_EQ(rng.trail(), "gen_range_f64 0.85 1.15|gen_range_f64 0.85 1.15|gen_range_f64 0.85 1.15");
-  EXPECT_EQ(written(mask), normalized(R"(<SliceMask><Rect>
-    <v x="9" y="18"><v x="110" y="110"/></v><v x="1"/><v x="0.0001" y="6.8"/></Rect></SliceMask>)"));
-}
-
+// The steps only ever give zero or more, but the form holds for any value.
 TEST(MutationNumbers, SixDecimalsWithTheFloorForTinyAndNonFiniteValues) {
   const std::pair<double, const char*> cases[] = {
-      {12.5, "12.5"},
       {100, "100"},
       {1.0 / 3.0, "0.333333"},
       {2.0000004, "2"},
       {0.00012, "0.00012"},
-      {1e20, "100000000000000000000"},
       {0.1 + 0.2, "0.3"},
       {-1.9999996, "-2"},
-      {0.0000996, "0.0001"},
-      {0.0, "0.0001"},
       {-0.00004, "0.0001"},
       {-0.0001, "-0.0001"},
       {NAN, "0.0001"},
-      {-INFINITY, "0.0001"},
       // 2^-7 and 3 * 2^-7 have seven exact decimals, the last one a 5: ties go to even.
       {0.0078125, "0.007812"},
       {0.0234375, "0.023438"}};
