@@ -12,7 +12,6 @@
 namespace {
 
 using kivo::stress::from_args;
-using kivo::stress::StressConfig;
 using Args = std::vector<std::string>;
 
 // The counts, rate, seed and switches of a parsed configuration, or its error.
@@ -48,36 +47,34 @@ Program program(Args args) {
 }
 
 TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
+  const std::string fast = "fast docs=40 pairs=100 ops=6 ";
   const std::pair<Args, std::string> cases[] = {
-      {{}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078"},
-      {{"--profile", "deep"}, "deep docs=140 pairs=650 ops=10 rate=0.14 seed=10508078"},
-      {{"--profile", "Balanced"}, "balanced docs=80 pairs=300 ops=8 rate=0.1 seed=10508078"},
-      {{"--profile", "FAST"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078"},
+      {{}, fast + "rate=0.08 seed=10508078"},
       {{"--docs", "5", "--profile", "deep"},
        "deep docs=140 pairs=650 ops=10 rate=0.14 seed=10508078"},
       {{"--profile", "deep", "--docs", "5"},
        "deep docs=5 pairs=650 ops=10 rate=0.14 seed=10508078"},
-      {{"--seed", "7", "--profile", "balanced"},
+      {{"--seed", "7", "--profile", "Balanced"},
        "balanced docs=80 pairs=300 ops=8 rate=0.1 seed=7"},
-      {{"--seed", "+42"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=42"},
+      {{"--seed", "+42"}, fast + "rate=0.08 seed=42"},
       {{"--seed", "1", "--seed", "18446744073709551615"},
-       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=18446744073709551615"},
+       fast + "rate=0.08 seed=18446744073709551615"},
       {{"--pairs", "3", "--ops-per-pair", "+9", "--invalid-rate", "1"},
        "fast docs=40 pairs=3 ops=9 rate=1 seed=10508078"},
-      {{"--invalid-rate", "0"}, "fast docs=40 pairs=100 ops=6 rate=0 seed=10508078"},
       {{"--invalid-rate", ".5", "--minimize", "--minimize", "--strict"},
-       "fast docs=40 pairs=100 ops=6 rate=0.5 seed=10508078 minimize strict"},
-      {{"--seeds", "5..5"}, "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=5..5"},
+       fast + "rate=0.5 seed=10508078 minimize strict"},
+      {{"--seeds", "5..5"}, fast + "rate=0.08 seed=10508078 seeds=5..5"},
       {{"--seeds", "+0..18446744073709551615", "--jobs", "0"},
-       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=0..18446744073709551615 jobs=0"},
+       fast + "rate=0.08 seed=10508078 seeds=0..18446744073709551615 jobs=0"},
       {{"--jobs", "3", "--seeds", "7..9", "--seeds", "1..2"},
-       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 seeds=1..2 jobs=3"},
+       fast + "rate=0.08 seed=10508078 seeds=1..2 jobs=3"},
       {{"--stats", "--quiet", "--stop-on-failure"},
-       "fast docs=40 pairs=100 ops=6 rate=0.08 seed=10508078 stop quiet stats"},
+       fast + "rate=0.08 seed=10508078 stop quiet stats"},
   };
   for (const auto& [args, expected] : cases) {
     EXPECT_EQ(described(args), expected) << testing::PrintToString(args);
   }
+  // The lower end of the rate range, even as negative zero.
   const double negative_zero = from_args(Args{"--invalid-rate", "-0"})->invalid_rate;
   EXPECT_TRUE(negative_zero == 0.0 && std::signbit(negative_zero));
 }
@@ -94,9 +91,6 @@ TEST(FromArgs, PathsAreTakenVerbatimAndMadeAbsolute) {
   EXPECT_EQ(odd->template_path, cwd / "--docs");
   EXPECT_EQ(odd->out_dir, "/abs/out");
   EXPECT_EQ(*odd->replay, cwd / "case.json");
-  EXPECT_EQ(from_args(Args{"--template", "relative/file.xml"})->template_path,
-            cwd.string() + "/relative/file.xml");
-  EXPECT_EQ(from_args(Args{"--template", "/abs/file.xml"})->template_path, "/abs/file.xml");
 
   const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
   std::filesystem::create_directories(doomed);
@@ -106,70 +100,58 @@ TEST(FromArgs, PathsAreTakenVerbatimAndMadeAbsolute) {
   std::filesystem::current_path(cwd);
   EXPECT_EQ(fallback, "./file.xml");  // without a working directory
 
-  StressConfig deep = kivo::stress::default_for_profile(kivo::stress::StressProfile::Deep);
+  auto deep = kivo::stress::default_for_profile(kivo::stress::StressProfile::Deep);
   deep.template_path = "/t/\xff.xml";
-  const auto snapshot = kivo::stress::to_snapshot(deep);
-  EXPECT_EQ(snapshot.template_path, "/t/\xEF\xBF\xBD.xml");
-  EXPECT_EQ(snapshot.out_dir, deep.out_dir.string());
-  EXPECT_EQ(snapshot.docs, 140u);
-  EXPECT_EQ(snapshot.invalid_rate, 0.14);
+  deep.seed = 5;
+  // Every field, with the path made valid UTF-8.
+  EXPECT_EQ(kivo::stress::to_snapshot(deep),
+            (kivo::stress::StressConfigSnapshot{kivo::stress::StressProfile::Deep, 5,
+                                                "/t/\xEF\xBF\xBD.xml", 140, 650, 10, 0.14,
+                                                deep.out_dir.string()}));
 }
 
 // Each refusal as `from_args` words it, and as the program prints it with status 1.
 TEST(FromArgs, ErrorTextsAlsoPrintedByTheProgram) {
-  const char* digit = "invalid digit found in string";
-  const char* too_large = "number too large to fit in target type";
-  const char* range = "--invalid-rate must be in the range 0..=1";
-  const char* both = "--seed and --seeds cannot be used together";
+  const std::string digit = "invalid digit found in string";
+  const std::string too_large = "number too large to fit in target type";
+  const std::string range = "--invalid-rate must be in the range 0..=1";
+  const std::string unknown = "'. Use --help to see supported flags.";
   const std::pair<Args, std::string> cases[] = {
-      {{"--docs"}, "Missing value for --docs"},
-      {{"--out-dir"}, "Missing value for --out-dir"},
       {{"--seed", "1", "--seed"}, "Missing value for --seed"},
       {{"--seeds"}, "Missing value for --seeds"},
-      {{"--docs", "x"}, "Invalid --docs value 'x'.: " + std::string(digit)},
+      {{"--docs", "x"}, "Invalid --docs value 'x'.: " + digit},
       {{"--docs", ""}, "Invalid --docs value ''.: cannot parse integer from empty string"},
-      {{"--seed", "-1"}, "Invalid --seed value '-1'.: " + std::string(digit)},
-      {{"--seed", "+"}, "Invalid --seed value '+'.: " + std::string(digit)},
-      {{"--seed", " 1"}, "Invalid --seed value ' 1'.: " + std::string(digit)},
-      {{"--seed", "0x10"}, "Invalid --seed value '0x10'.: " + std::string(digit)},
+      {{"--seed", "+"}, "Invalid --seed value '+'.: " + digit},
+      {{"--ops-per-pair", "++1"}, "Invalid --ops-per-pair value '++1'.: " + digit},
       {{"--seed", "18446744073709551616"},
-       "Invalid --seed value '18446744073709551616'.: " + std::string(too_large)},
-      {{"--pairs", "1_000"}, "Invalid --pairs value '1_000'.: " + std::string(digit)},
-      {{"--ops-per-pair", "++1"}, "Invalid --ops-per-pair value '++1'.: " + std::string(digit)},
+       "Invalid --seed value '18446744073709551616'.: " + too_large},
       {{"--invalid-rate", "abc"}, "Invalid --invalid-rate value 'abc'.: invalid float literal"},
       {{"--invalid-rate", ""},
        "Invalid --invalid-rate value ''.: cannot parse float from empty string"},
       {{"--invalid-rate", "nan"}, range},
       {{"--invalid-rate", "1.5"}, range},
       {{"--invalid-rate", "-0.01"}, range},
-      {{"--invalid-rate", "inf"}, range},
-      {{"--docs", "0"}, "--docs must be > 0"},
+      // The counts are checked in flag order, and a replay does not skip the checks.
       {{"--docs", "0", "--pairs", "0"}, "--docs must be > 0"},
       {{"--pairs", "0", "--ops-per-pair", "0"}, "--pairs must be > 0"},
       {{"--ops-per-pair", "0"}, "--ops-per-pair must be > 0"},
       {{"--docs", "0", "--replay", "case.json"}, "--docs must be > 0"},
-      {{"--profile", "turbo"}, "Unknown profile 'turbo'. Expected fast|balanced|deep."},
       {{"--profile", "DeepX"}, "Unknown profile 'DeepX'. Expected fast|balanced|deep."},
-      {{"--HELP"}, "Unknown flag '--HELP'. Use --help to see supported flags."},
-      {{"-help"}, "Unknown flag '-help'. Use --help to see supported flags."},
-      {{"--docs=5"}, "Unknown flag '--docs=5'. Use --help to see supported flags."},
-      {{"positional"}, "Unknown flag 'positional'. Use --help to see supported flags."},
-      {{"--Seed", "1"}, "Unknown flag '--Seed'. Use --help to see supported flags."},
+      {{"--HELP"}, "Unknown flag '--HELP" + unknown},
+      {{"--docs=5"}, "Unknown flag '--docs=5" + unknown},
+      {{"positional"}, "Unknown flag 'positional" + unknown},
       {{"--seeds", "7..3"},
        "Invalid --seeds value '7..3'.: the first seed 7 is above the last seed 3"},
       {{"--seeds", "1..18446744073709551616"},
-       "Invalid --seeds value '1..18446744073709551616'.: " + std::string(too_large)},
+       "Invalid --seeds value '1..18446744073709551616'.: " + too_large},
       {{"--seeds", "5"},
        "Invalid --seeds value '5'.: expected two seeds joined by '..', as in 1..8"},
       {{"--seeds", "..5"}, "Invalid --seeds value '..5'.: cannot parse integer from empty string"},
-      {{"--seeds", "1..-2"}, "Invalid --seeds value '1..-2'.: " + std::string(digit)},
-      {{"--seeds", "1..2..3"}, "Invalid --seeds value '1..2..3'.: " + std::string(digit)},
-      {{"--seed", "1", "--seeds", "1..2"}, both},
-      {{"--seeds", "1..2", "--seed", "1"}, both},
+      {{"--seeds", "1..+"}, "Invalid --seeds value '1..+'.: " + digit},
+      {{"--seeds", "1..2..3"}, "Invalid --seeds value '1..2..3'.: " + digit},
+      {{"--seeds", "1..2", "--seed", "1"}, "--seed and --seeds cannot be used together"},
       {{"--jobs", "1025"}, "--jobs must be at most 1024"},
-      {{"--jobs", "x"}, "Invalid --jobs value 'x'.: " + std::string(digit)},
-      {{"--jobs", "99999999999999999999"},
-       "Invalid --jobs value '99999999999999999999'.: " + std::string(too_large)},
+      {{"--jobs", "x"}, "Invalid --jobs value 'x'.: " + digit},
   };
   for (const auto& [args, message] : cases) {
     EXPECT_EQ(described(args), message);
@@ -177,10 +159,9 @@ TEST(FromArgs, ErrorTextsAlsoPrintedByTheProgram) {
     EXPECT_EQ(printed.status, 1) << message;
     EXPECT_EQ(printed.err, "kivo_stress failed: " + message + "\n");
   }
-  // A value error is the flag's context over the cause; the others are one link.
+  // A value error is the flag's context over the cause.
   EXPECT_EQ(from_args(Args{"--docs", "x"}).error().chain(),
             (std::vector<std::string>{"Invalid --docs value 'x'.", digit}));
-  EXPECT_EQ(from_args(Args{"--profile", "x"}).error().chain().size(), 1u);
   EXPECT_EQ(described({"-h"}), "help requested");
 }
 
@@ -190,9 +171,9 @@ TEST(ProgramMain, HelpAnywherePrintsTheUsage) {
       "  --docs <n>\n  --pairs <n>\n  --ops-per-pair <n>\n  --invalid-rate <0..1>\n"
       "  --out-dir <path>\n  --replay <case.json>\n  --minimize\n";
   EXPECT_EQ(kivo::stress::kUsageText, usage);
-  for (const Args& args : {Args{"--help"}, Args{"-h"}, Args{"--out-dir", "-h"},
-                           Args{"--template", "-h", "--docs", "x"}, Args{"--HELP", "--help"},
-                           Args{"--docs", "0", "-h"}, Args{"--minimize", "-h"}}) {
+  // Even as a flag's value, and ahead of any refusal.
+  for (const Args& args : {Args{"--help"}, Args{"--template", "-h", "--docs", "x"},
+                           Args{"--HELP", "--help"}, Args{"--docs", "0", "-h"}}) {
     const Program printed = program(args);
     EXPECT_EQ(printed.status, 0) << testing::PrintToString(args);
     EXPECT_EQ(printed.err, usage);
