@@ -7,6 +7,7 @@
 
 #include "kivo/stress/cli.hpp"
 #include "support/presets.hpp"
+#include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
@@ -28,8 +29,12 @@ std::string replace_all(std::string text, const std::string& from, const std::st
   return text;
 }
 
-TEST(DefaultForm, BundledTemplateClosingLine) {
-  EXPECT_EQ(program_output({"--template", kivo::test::kBundledTemplate}),
+// The real executable with no arguments at all: the bundled template, nothing on standard output.
+TEST(DefaultForm, DefaultRunOfTheExecutable) {
+  const auto result = kivo::test::run_program({});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
             "Stress run complete profile=fast seed=10508078 docs=40 pairs=100 attempted=600 "
             "succeeded=445\n");
 }
