@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "kivo/merge.hpp"
@@ -68,13 +69,6 @@ void each_value(Element& root, const std::function<void(std::string&)>& change) 
   });
 }
 
-void each_vertex(Element* root, const std::function<void(Element&)>& change) {
-  if (!root) return;
-  each_element(*root, [&](Element& e) {
-    if (e.name == "v") change(e);
-  });
-}
-
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
 void replace_all(std::string& text, const std::string& from, const std::string& to) {
@@ -124,6 +118,13 @@ struct Call {
   }
   Element* source_mask() const { return mask_of(source, paste()->source_slice_unique_id); }
   Element* target_mask() const { return mask_of(target, paste()->target_slice_unique_id); }
+  // Every vertex of a pasted mask.
+  void each_pasted_vertex(const std::function<void(Element&)>& change) const {
+    if (!pasted() || !target_mask()) return;
+    each_element(*target_mask(), [&](Element& e) {
+      if (e.name == "v") change(e);
+    });
+  }
 };
 
 void set_param(Element& node, const char* group, const char* param, const std::string& value) {
@@ -194,8 +195,7 @@ std::vector<PlantedFault> planted_faults() {
     });
   });
   f.engine("mask vertices rebased with x and y swapped", [](const Call& c) {
-    if (!c.pasted()) return;
-    each_vertex(c.target_mask(), [](Element& v) {
+    c.each_pasted_vertex([](Element& v) {
       if (!v.attr("x") || !v.attr("y")) return;
       const std::string x = *v.attr("x");
       v.set_attr("x", *v.attr("y"));
@@ -203,15 +203,9 @@ std::vector<PlantedFault> planted_faults() {
     });
   });
   f.engine("mask coordinates written with five decimals", [](const Call& c) {
-    if (!c.pasted()) return;
-    each_vertex(c.target_mask(), [](Element& v) {
-      if (!v.attr("x")) return;
-      char text[64];
-      std::snprintf(text, sizeof text, "%.5f", std::stod(*v.attr("x")));
-      std::string value = text;
-      while (value.back() == '0') value.pop_back();
-      if (value.back() == '.') value.pop_back();
-      v.set_attr("x", value);
+    c.each_pasted_vertex([](Element& v) {
+      if (v.attr("x"))
+        v.set_attr("x", merge::format_decimal(std::round(std::stod(*v.attr("x")) * 1e5) / 1e5));
     });
   });
   f.engine("source mask rebased in place", [](const Call& c) {
