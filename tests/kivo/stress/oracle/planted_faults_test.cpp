@@ -346,10 +346,8 @@ struct Planted {
   }
 };
 
-kivo::stress::StressConfig strict_run(
-    const std::filesystem::path& out_dir,
-    kivo::stress::StressProfile profile = kivo::stress::StressProfile::Fast) {
-  auto config = kivo::stress::default_for_profile(profile);
+kivo::stress::StressConfig strict_run(const std::filesystem::path& out_dir) {
+  auto config = kivo::stress::default_for_profile(kivo::stress::StressProfile::Fast);
   config.template_path = kivo::test::kBundledTemplate;
   config.out_dir = out_dir;
   config.strict = true;
