@@ -183,11 +183,7 @@ TEST(Stats, FamiliesCountedAfterTheClosingLineAndBesideTheCase) {
     return ExpectedOutcome{ExpectedOutcome::ErrorContains{text}};
   };
   const ExpectedOutcome success{ExpectedOutcome::Success{}};
-  const struct {
-    StressOperation operation;
-    ExpectedOutcome expected;
-    stats::Family family;
-  } families[] = {
+  const std::tuple<StressOperation, ExpectedOutcome, stats::Family> families[] = {
       {copy("screen"), success, stats::Family::CopyScreen},
       {copy("slice"), success, stats::Family::CopySlice},
       {copy("mask"), success, stats::Family::CopyMask},
@@ -196,8 +192,8 @@ TEST(Stats, FamiliesCountedAfterTheClosingLineAndBesideTheCase) {
       {mask, refusal("aspect ratios are too different"), stats::Family::InputMaskAspect},
       {mask, refusal("Unknown slice"), stats::Family::InputMaskRefusal},
   };
-  for (const auto& f : families) {
-    EXPECT_EQ(stats::family_of(f.operation, f.expected), f.family) << stats::family_name(f.family);
+  for (const auto& [operation, expected, family] : families) {
+    EXPECT_EQ(stats::family_of(operation, expected), family) << stats::family_name(family);
   }
   EXPECT_FALSE(stats::family_of(copy("layer"), success));
 

@@ -24,16 +24,6 @@ StressConfig config_with(std::uint64_t seed, std::uint64_t docs, double invalid_
   return config;
 }
 
-std::vector<generator::GeneratedDoc> generate(const kivo::Element& root,
-                                              const StressConfig& config) {
-  auto corpus = generator::generate_docs(root, config);
-  if (!corpus) {
-    ADD_FAILURE() << corpus.error().display_chain();
-    return {};
-  }
-  return std::move(*corpus);
-}
-
 TEST(DocName, PadsToThreeDigits) {
   EXPECT_EQ(generator::doc_name(0), "doc_000");
   EXPECT_EQ(generator::doc_name(42), "doc_042");
@@ -46,7 +36,7 @@ TEST(GenerateDocs, DrawsCountFlagAndStepsPerDocumentFromTheSaltedSeed) {
   // The invalid rate, the share of invalid documents it gives, and their bias.
   const double cases[][3] = {{1.0, 0.8, 1.0}, {0.5, 0.4, 0.5}, {0.1, 0.08, 0.2}, {0, 0, 0}};
   for (const auto& [rate, share, bias] : cases) {
-    const auto corpus = generate(root, config_with(99, 12, rate));
+    const auto corpus = generator::generate_docs(root, config_with(99, 12, rate)).value();
     ASSERT_EQ(corpus.size(), 12u);
     auto rng = kivo::stress::StressRng::seed_from_u64(99 ^ 0xC0FFEE);
     for (std::size_t i = 0; i < corpus.size(); ++i) {
@@ -63,7 +53,7 @@ TEST(GenerateDocs, DrawsCountFlagAndStepsPerDocumentFromTheSaltedSeed) {
 
 TEST(GenerateDocs, RefusesCountsThatCannotFitInMemoryAtOnce) {
   const auto root = kivo::test::load_template();
-  EXPECT_TRUE(generate(root, config_with(3, 0, 0.5)).empty());
+  EXPECT_TRUE(generator::generate_docs(root, config_with(3, 0, 0.5)).value().empty());
   const std::pair<std::uint64_t, std::string> cases[] = {
       {std::numeric_limits<std::uint64_t>::max(), ": more documents than one sequence can hold"},
       {std::uint64_t{1} << 50, ": each document needs at least "}};
@@ -96,7 +86,7 @@ TEST(TreeFootprint, CountsNodeSlotsAttributesAndOnlyHeapHeldText) {
 
 TEST(GenerateDocs, ThousandDocumentsOfTheBundledTemplateSurviveTheRoundTrip) {
   const auto root = kivo::test::load_template();
-  const auto corpus = generate(root, config_with(20240601, 1000, 0.14));
+  const auto corpus = generator::generate_docs(root, config_with(20240601, 1000, 0.14)).value();
   ASSERT_EQ(corpus.size(), 1000u);
   EXPECT_EQ(corpus.back().name, "doc_999");
   for (const auto& generated : corpus) {
