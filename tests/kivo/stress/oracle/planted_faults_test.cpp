@@ -63,12 +63,6 @@ std::vector<Element*> elements_of(const Element& root) {
   return all;
 }
 
-void each_value(Element& root, const std::function<void(std::string&)>& change) {
-  each_element(root, [&](Element& e) {
-    for (auto& [name, value] : e.attributes.entries()) change(value);
-  });
-}
-
 const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>";
 
 void replace_all(std::string& text, const std::string& from, const std::string& to) {
@@ -152,7 +146,9 @@ struct Faults {
 // `from` replaced by `to` in the call's messages and in the attribute values under `root`.
 void rename_in(const Call& c, Element& root, const std::string& from, const std::string& to) {
   for (std::string& message : c.result->messages) replace_all(message, from, to);
-  each_value(root, [&](std::string& v) { replace_all(v, from, to); });
+  each_element(root, [&](Element& e) {
+    for (auto& [name, value] : e.attributes.entries()) replace_all(value, from, to);
+  });
 }
 
 std::vector<PlantedFault> planted_faults() {
