@@ -72,8 +72,9 @@ TEST(Structure, StopsAtTheFirstMissingPieceAndRoundTripsWithTheValidationMessage
   };
   for (const auto& [root, message] : cases) EXPECT_EQ(structure_error(root), message);
 
+  // A name with a tab and a letter beyond ASCII is written as XML text can hold it.
   for (const Element& doc :
-       {preset({screen("1", "Main")}),
+       {preset({screen("1", "Caf\xc3\xa9\tMain")}),
         preset({screen("1", "Main", {el("Slice", {{"uniqueId", ""}})}), el("Screen")})}) {
     auto messages = roundtrip_parse_and_validate(doc);
     ASSERT_TRUE(messages) << messages.error().display_chain();
