@@ -3,23 +3,13 @@
 // strict mode, and stored cases and scripts parse them.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
-#include "kivo/stress/cli.hpp"
 #include "support/presets.hpp"
+#include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
 namespace {
 
 const std::filesystem::path kGolden = KIVO_SOURCE_DIR "/tests/data/default_form";
-
-std::string program_output(const std::vector<std::string>& args) {
-  std::vector<std::string> argv = {"kivo_stress"};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::ostringstream err;
-  kivo::stress::program_main(argv, err, {});
-  return err.str();
-}
 
 std::string replace_all(std::string text, const std::string& from, const std::string& to) {
   for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -28,8 +18,12 @@ std::string replace_all(std::string text, const std::string& from, const std::st
   return text;
 }
 
-TEST(DefaultForm, BundledTemplateClosingLine) {
-  EXPECT_EQ(program_output({"--template", kivo::test::kBundledTemplate}),
+// The real executable with no arguments at all runs the bundled template.
+TEST(DefaultForm, DefaultRunOfTheExecutable) {
+  const auto result = kivo::test::run_program({});
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err,
             "Stress run complete profile=fast seed=10508078 docs=40 pairs=100 attempted=600 "
             "succeeded=445\n");
 }
@@ -46,7 +40,9 @@ TEST_P(DefaultFormCase, MatchesTheStoredCase) {
       "--template", template_path.string(), "--out-dir", out_dir.string(), "--seed",
       "1",          "--ops-per-pair",       "10",        "--docs",         "4"};
   if (variant == "minimized") args.push_back("--minimize");
-  const std::string err = program_output(args);
+  const auto run = kivo::test::run_program(args);
+  EXPECT_EQ(run.exit_status, 1);
+  const std::string& err = run.err;
 
   ASSERT_EQ(std::distance(std::filesystem::directory_iterator(out_dir), {}), 1) << err;
   const auto case_dir = std::filesystem::directory_iterator(out_dir)->path();

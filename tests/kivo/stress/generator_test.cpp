@@ -16,24 +16,6 @@ using kivo::stress::StressConfig;
 using kivo::test::parse_doc;
 using kivo::test::written;
 
-constexpr const char* kTemplate = R"(<XmlState><ScreenSetup><screens>
-  <Screen uniqueId="1" name="Main">
-    <Params name="Params"><Param name="Name" value="Main"/><Param name="Enabled" value="1"/></Params>
-    <layers>
-      <Slice uniqueId="10" idHash="aa">
-        <Params name="Common"><Param name="Name" value="Left"/><Param name="Enabled" value="1"/></Params>
-        <InputRect><v x="0" y="0"/><v x="100" y="0"/><v x="100" y="50"/><v x="0" y="50"/></InputRect>
-        <OutputRect><v x="0" y="0"/><v x="200" y="0"/><v x="200" y="100"/><v x="0" y="100"/></OutputRect>
-      </Slice>
-      <Mask uniqueId="11"><Params name="Common"><Param name="Name" value="Dim"/></Params>
-        <InputRect><v x="5" y="5"/><v x="9" y="5"/><v x="9" y="9"/></InputRect></Mask>
-    </layers>
-  </Screen>
-  <Screen uniqueId="2" name="Side"><layers>
-    <Slice uniqueId="20"><InputRect><v x="1" y="2"/><v x="3" y="4"/><v x="5" y="6"/></InputRect></Slice>
-  </layers></Screen>
-</screens></ScreenSetup></XmlState>)";
-
 StressConfig config_with(std::uint64_t seed, std::uint64_t docs, double invalid_rate) {
   StressConfig config;
   config.seed = seed;
@@ -42,55 +24,40 @@ StressConfig config_with(std::uint64_t seed, std::uint64_t docs, double invalid_
   return config;
 }
 
-std::vector<generator::GeneratedDoc> generate(const kivo::Element& root,
-                                              const StressConfig& config) {
-  auto corpus = generator::generate_docs(root, config);
-  if (!corpus) {
-    ADD_FAILURE() << corpus.error().display_chain();
-    return {};
-  }
-  return std::move(*corpus);
-}
-
 TEST(DocName, PadsToThreeDigits) {
-  for (const auto& [index, name] : {std::pair<std::uint64_t, const char*>{0, "doc_000"},
-                                    {7, "doc_007"},
-                                    {42, "doc_042"},
-                                    {999, "doc_999"},
-                                    {1000, "doc_1000"},
-                                    {1234, "doc_1234"}}) {
-    EXPECT_EQ(generator::doc_name(index), name);
-  }
+  EXPECT_EQ(generator::doc_name(0), "doc_000");
+  EXPECT_EQ(generator::doc_name(42), "doc_042");
+  EXPECT_EQ(generator::doc_name(999), "doc_999");
+  EXPECT_EQ(generator::doc_name(1234), "doc_1234");
 }
 
 TEST(GenerateDocs, DrawsCountFlagAndStepsPerDocumentFromTheSaltedSeed) {
-  const auto root = parse_doc(kTemplate);
-  struct Case {
-    double rate;
-    double share;
-    double bias;
-  };
-  for (const Case& c :
-       {Case{1.0, 0.8, 1.0}, Case{0.5, 0.4, 0.5}, Case{0.1, 0.08, 0.2}, Case{0, 0, 0}}) {
-    const auto corpus = generate(root, config_with(99, 12, c.rate));
+  const auto root = kivo::test::load_template();
+  // The invalid rate, the share of invalid documents it gives, and their bias.
+  const double cases[][3] = {{1.0, 0.8, 1.0}, {0.5, 0.4, 0.5}, {0.1, 0.08, 0.2}, {0, 0, 0}};
+  for (const auto& [rate, share, bias] : cases) {
+    const auto corpus = generator::generate_docs(root, config_with(99, 12, rate)).value();
     ASSERT_EQ(corpus.size(), 12u);
     auto rng = kivo::stress::StressRng::seed_from_u64(99 ^ 0xC0FFEE);
     for (std::size_t i = 0; i < corpus.size(); ++i) {
       auto expected = root;
       const auto steps = rng.gen_range(3, 11);
-      const bool invalid = rng.gen_bool(c.share);
-      kivo::stress::mutations::apply_random_mutations(expected, rng, steps, invalid ? c.bias : 0.0);
+      const bool invalid = rng.gen_bool(share);
+      kivo::stress::mutations::apply_random_mutations(expected, rng, steps, invalid ? bias : 0.0);
       EXPECT_EQ(corpus[i].name, generator::doc_name(i));
-      EXPECT_EQ(corpus[i].invalid, invalid) << c.rate << " " << i;
-      EXPECT_EQ(written(corpus[i].doc), written(expected)) << c.rate << " " << i;
+      EXPECT_EQ(corpus[i].invalid, invalid) << rate << " " << i;
+      EXPECT_EQ(written(corpus[i].doc), written(expected)) << rate << " " << i;
     }
   }
 }
 
 TEST(GenerateDocs, RefusesCountsThatCannotFitInMemoryAtOnce) {
-  const auto root = parse_doc(kTemplate);
-  EXPECT_TRUE(generate(root, config_with(3, 0, 0.5)).empty());
-  for (std::uint64_t docs : {std::numeric_limits<std::uint64_t>::max(), std::uint64_t{1} << 50}) {
+  const auto root = kivo::test::load_template();
+  EXPECT_TRUE(generator::generate_docs(root, config_with(3, 0, 0.5)).value().empty());
+  const std::pair<std::uint64_t, std::string> cases[] = {
+      {std::numeric_limits<std::uint64_t>::max(), ": more documents than one sequence can hold"},
+      {std::uint64_t{1} << 50, ": each document needs at least "}};
+  for (const auto& [docs, cause] : cases) {
     const auto started = std::chrono::steady_clock::now();
     const auto corpus = generator::generate_docs(root, config_with(1, docs, 0.1));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
@@ -98,13 +65,11 @@ TEST(GenerateDocs, RefusesCountsThatCannotFitInMemoryAtOnce) {
     EXPECT_EQ(corpus.error().message(),
               "Out of memory while generating " + std::to_string(docs) + " documents");
     EXPECT_EQ(corpus.error().chain().size(), 2u);
+    // What a document needs and what the machine has vary, so only the start is fixed there.
+    const std::string chain = corpus.error().display_chain(),
+                      start = corpus.error().message() + cause;
+    EXPECT_EQ(cause.ends_with(' ') ? chain.substr(0, start.size()) : chain, start);
   }
-  EXPECT_EQ(
-      generator::generate_docs(root, config_with(1, std::numeric_limits<std::uint64_t>::max(), 0.1))
-          .error()
-          .display_chain(),
-      "Out of memory while generating 18446744073709551615 documents: more documents than "
-      "one sequence can hold");
 }
 
 TEST(TreeFootprint, CountsNodeSlotsAttributesAndOnlyHeapHeldText) {
@@ -121,7 +86,7 @@ TEST(TreeFootprint, CountsNodeSlotsAttributesAndOnlyHeapHeldText) {
 
 TEST(GenerateDocs, ThousandDocumentsOfTheBundledTemplateSurviveTheRoundTrip) {
   const auto root = kivo::test::load_template();
-  const auto corpus = generate(root, config_with(20240601, 1000, 0.14));
+  const auto corpus = generator::generate_docs(root, config_with(20240601, 1000, 0.14)).value();
   ASSERT_EQ(corpus.size(), 1000u);
   EXPECT_EQ(corpus.back().name, "doc_999");
   for (const auto& generated : corpus) {

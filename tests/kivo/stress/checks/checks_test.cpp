@@ -12,25 +12,19 @@ namespace {
 using namespace kivo::test;
 using Set = std::unordered_set<std::string>;
 
-Element with_ids(const std::vector<std::string>& ids) {
+Element with_ids(const std::vector<std::string>& ids, const std::string& attr = "uniqueId") {
   std::vector<Element> children;
-  for (const auto& id : ids) children.push_back(el("Slice", {{"uniqueId", id}}));
+  for (const auto& id : ids) children.push_back(el("Slice", {{attr, id}}));
   return el("XmlState", {}, {el("layers", {}, std::move(children))});
 }
 
 TEST(Duplicates, FoundAnywhereAndOnlyNewOnesReportedSorted) {
-  EXPECT_EQ(duplicate_attr_values(with_ids({"7", "9", "7", "7"}), "uniqueId"), Set{"7"});
-  EXPECT_EQ(duplicate_attr_values(with_ids({"1", "2"}), "uniqueId"), Set{});
   // The root counts, values compare as exact text, other attributes and nodes are ignored.
   Element root = el("XmlState", {{"uniqueId", "5"}},
                     {el("a", {{"uniqueId", "5"}, {"idHash", "x"}}), el("b", {{"uniqueId", "05"}}),
                      el("c", {{"idHash", "x"}})});
   EXPECT_EQ(duplicate_attr_values(root, "uniqueId"), Set{"5"});
   EXPECT_EQ(duplicate_attr_values(root, "idHash"), Set{"x"});
-  Element deep =
-      el("XmlState", {{"uniqueId", "1"}}, {el("deep", {}, {el("deeper", {{"uniqueId", "1"}})})});
-  deep.children.insert(deep.children.begin(), XMLNode{Text{"uniqueId=1"}});
-  EXPECT_EQ(duplicate_attr_values(deep, "uniqueId"), Set{"1"});
 
   const std::string intro = "New duplicate uniqueId values introduced: ";
   const struct {
@@ -47,12 +41,9 @@ TEST(Duplicates, FoundAnywhereAndOnlyNewOnesReportedSorted) {
     auto result =
         ensure_no_fresh_duplicate_attrs(with_ids(c.before), with_ids(c.after), "uniqueId");
     EXPECT_EQ(result ? "" : result.error().display_chain(), c.message);
-    if (!result) {
-      EXPECT_EQ(result.error().chain().size(), 1u);
-    }
+    EXPECT_TRUE(result || result.error().chain().size() == 1u);
   }
-  const Element hashes =
-      el("XmlState", {}, {el("a", {{"idHash", "h"}}), el("b", {{"idHash", "h"}})});
+  const Element hashes = with_ids({"h", "h"}, "idHash");
   EXPECT_EQ(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "idHash").error().message(),
             "New duplicate idHash values introduced: h");
   EXPECT_TRUE(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "uniqueId"));
@@ -81,8 +72,9 @@ TEST(Structure, StopsAtTheFirstMissingPieceAndRoundTripsWithTheValidationMessage
   };
   for (const auto& [root, message] : cases) EXPECT_EQ(structure_error(root), message);
 
+  // A name with a tab and a letter beyond ASCII is written as XML text can hold it.
   for (const Element& doc :
-       {preset({screen("1", "Main")}),
+       {preset({screen("1", "Caf\xc3\xa9\tMain")}),
         preset({screen("1", "Main", {el("Slice", {{"uniqueId", ""}})}), el("Screen")})}) {
     auto messages = roundtrip_parse_and_validate(doc);
     ASSERT_TRUE(messages) << messages.error().display_chain();

@@ -9,18 +9,24 @@ namespace {
 
 using namespace kivo::test;
 
-Element holding(std::vector<XMLNode> children, const Attrs& attrs = {}) {
-  Element element = el("r", attrs);
-  element.children = std::move(children);
+template <class... Nodes>
+Element holding(Nodes... children) {
+  Element element = el("r");
+  (element.children.push_back(std::move(children)), ...);
   return element;
 }
 
 XMLNode node(Element element) { return XMLNode{std::move(element)}; }
+XMLNode text(std::string value) { return XMLNode{Text{std::move(value)}}; }
+XMLNode comment(std::string value) { return XMLNode{Comment{std::move(value)}}; }
+XMLNode cdata(std::string value) { return XMLNode{CData{std::move(value)}}; }
+XMLNode pi(std::string target, std::optional<std::string> data) {
+  return XMLNode{ProcessingInstruction{std::move(target), std::move(data)}};
+}
 
 TEST(FirstDifference, NamesThePlaceAndBothSides) {
   Element prefixed = el("r");
   prefixed.prefix = "p";
-  const ProcessingInstruction pi{"p", "d"}, bare_pi{"p", std::nullopt};
   const struct {
     Element expected, actual;
     std::string message;  // empty: no difference
@@ -30,20 +36,16 @@ TEST(FirstDifference, NamesThePlaceAndBothSides) {
       {el("r", {{"x", "1"}}), el("r", {{"x", "2"}}),
        "/r: attribute 'x' expected '1', observed '2'"},
       {el("r"), el("r", {{"y", "\t"}}), "/r: unexpected attribute 'y'='\\t'"},
-      {holding({node(el("b"))}), holding({node(el("c"))}),
-       "/r/#0: expected element <b>, observed <c>"},
-      {holding({XMLNode{Comment{"c"}}}), holding({XMLNode{Text{"t"}}}),
-       "/r/#0: expected comment 'c', observed text 't'"},
-      {holding({XMLNode{pi}}), holding({XMLNode{bare_pi}}),
+      {holding(node(el("b"))), holding(node(el("c"))), "/r/#0: expected element <b>, observed <c>"},
+      {holding(comment("c")), holding(text("t")), "/r/#0: expected comment 'c', observed text 't'"},
+      {holding(pi("p", "d")), holding(pi("p", std::nullopt)),
        "/r/#0: expected processing instruction 'p' 'd', observed processing instruction 'p' "
-       "without "
-       "data"},
-      {holding({XMLNode{CData{"x"}}}), holding({node(el("e"))}),
+       "without data"},
+      {holding(cdata("x")), holding(node(el("e"))),
        "/r/#0: expected CDATA 'x', observed element <e>"},
-      {holding({node(el("b"))}), el("r"), "/r: expected 1 child nodes, observed 0"},
+      {holding(node(el("b"))), el("r"), "/r: expected 1 child nodes, observed 0"},
       {prefixed, el("r"), "/r: namespace of the element differs"},
-      {holding({XMLNode{Text{"t"}}, node(el("b"))}), holding({XMLNode{Text{"t"}}, node(el("b"))}),
-       ""},
+      {holding(text("t"), node(el("b"))), holding(text("t"), node(el("b"))), ""},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(first_difference(c.expected, c.actual, "/r").value_or(""), c.message);
@@ -69,52 +71,43 @@ TEST(RereadDifference, ComparesWithWhatAReaderMustFind) {
     Element memory, reread;
     std::string message;  // empty: no difference
   } cases[] = {
-      {holding({node(el("a"))}), holding({node(el("b"))}), "/r/#0: element <a> reads back as <b>"},
+      {holding(node(el("a"))), holding(node(el("b"))), "/r/#0: element <a> reads back as <b>"},
       {el("r", {{"x", "1"}}), el("r", {{"x", "2"}}),
        "/r: attribute 'x' is '1' in memory but reads back as '2'"},
       {el("r", {{"x", "1"}}), el("r"), "/r: attribute 'x' is '1' in memory but reads back missing"},
       {el("r"), el("r", {{"y", "1"}}), "/r: reads back with 1 attributes instead of 0"},
-      {holding({XMLNode{Comment{"c"}}}), el("r"),
-       "/r/#0: missing when read back; expected comment ' c '"},
-      {holding({node(el("a"))}), el("r"), "/r/#0: missing when read back; expected element <a>"},
-      {el("r"), holding({XMLNode{ProcessingInstruction{"p", "d"}}}),
-       "/r/#0: reads back an extra processing instruction 'p' 'd'"},
-      {el("r"), holding({XMLNode{ProcessingInstruction{"p", std::nullopt}}}),
+      {holding(comment("c")), el("r"), "/r/#0: missing when read back; expected comment ' c '"},
+      {holding(node(el("a"))), el("r"), "/r/#0: missing when read back; expected element <a>"},
+      {el("r"), holding(pi("p", "d")), "/r/#0: reads back an extra processing instruction 'p' 'd'"},
+      {el("r"), holding(pi("p", std::nullopt)),
        "/r/#0: reads back an extra processing instruction 'p'"},
-      {holding({node(el("a"))}), holding({XMLNode{Text{"t"}}}),
-       "/r/#0: element <a> reads back as text 't'"},
-      {holding({XMLNode{Text{"t"}}}), holding({XMLNode{Text{"u"}}}),
+      {holding(node(el("a"))), holding(text("t")), "/r/#0: element <a> reads back as text 't'"},
+      {holding(text("t")), holding(text("u")),
        "/r/#0: expected text 't' to read back, observed text 'u'"},
-      {holding({XMLNode{Comment{"c"}}}), holding({XMLNode{Comment{"x"}}}),
+      {holding(comment("c")), holding(comment("x")),
        "/r/#0: expected comment ' c ' to read back, observed comment 'x'"},
-      {holding({XMLNode{CData{"x"}}}), holding({XMLNode{Text{"x"}}}),
+      {holding(cdata("x")), holding(text("x")),
        "/r/#0: expected CDATA 'x' to read back, observed text 'x'"},
       // Blank text is dropped, a section holding a carriage return reads as text, a section
       // holding its end marker is split, and processing instruction data loses leading blanks.
-      {holding({XMLNode{Text{" \n "}}}), el("r"), ""},
-      {holding({XMLNode{CData{"a\rb"}}}), holding({XMLNode{Text{"a\rb"}}}), ""},
-      {holding({XMLNode{CData{"a]]>b"}}}), holding({XMLNode{CData{"a]]"}}, XMLNode{CData{">b"}}}),
-       ""},
-      {holding(
-           {XMLNode{ProcessingInstruction{"p", "  d"}}, XMLNode{ProcessingInstruction{"q", " "}}}),
-       holding({XMLNode{ProcessingInstruction{"p", "d"}},
-                XMLNode{ProcessingInstruction{"q", std::nullopt}}}),
-       ""},
+      {holding(text(" \n ")), el("r"), ""},
+      {holding(cdata("a\rb")), holding(text("a\rb")), ""},
+      {holding(cdata("a]]>b")), holding(cdata("a]]"), cdata(">b")), ""},
+      {holding(pi("p", "  d"), pi("q", " ")), holding(pi("p", "d"), pi("q", std::nullopt)), ""},
   };
   for (const auto& c : cases)
     EXPECT_EQ(reread_difference(c.memory, c.reread).value_or(""), c.message);
 }
 
 TEST(FixedForm, NamesWhatHasNoFaithfulTextFormAndWhereWrittenTextDiffers) {
-  Element xmlns = el("r", {{"xmlns", "u"}}), control = el("r", {{"a", "\x01"}});
   const std::pair<Element, std::string> cases[] = {
       {el("a b"), "element name 'a b'"},
-      {xmlns, "attribute name 'xmlns'"},
-      {control, "attribute value '\\x01'"},
-      {holding({XMLNode{Text{"bell\x07"}}}), "text 'bell\\x07'"},
-      {holding({XMLNode{CData{"\x01"}}}), "CDATA '\\x01'"},
-      {holding({XMLNode{Comment{"a--b"}}}), "comment 'a--b'"},
-      {holding({XMLNode{ProcessingInstruction{"xml", "x"}}}), "processing instruction 'xml'"},
+      {el("r", {{"xmlns", "u"}}), "attribute name 'xmlns'"},
+      {el("r", {{"a", "\x01"}}), "attribute value '\\x01'"},
+      {holding(text("bell\x07")), "text 'bell\\x07'"},
+      {holding(cdata("\x01")), "CDATA '\\x01'"},
+      {holding(comment("a--b")), "comment 'a--b'"},
+      {holding(pi("xml", "x")), "processing instruction 'xml'"},
   };
   for (const auto& [tree, reason] : cases) {
     EXPECT_EQ(fixed_form(tree).error(), reason);
