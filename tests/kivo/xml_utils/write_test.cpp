@@ -66,9 +66,12 @@ TEST(Write, FixedTextForm) {
       {with("r", {XMLNode{Comment{"x"}}, XMLNode{Comment{" y "}}, XMLNode{Comment{"\tz"}},
                   XMLNode{Comment{""}}, XMLNode{Comment{"a-"}}}),
        "<r>\n  <!-- x -->\n  <!-- y -->\n  <!--\tz -->\n  <!--  -->\n  <!-- a- -->\n</r>"},
+      // Only the target "xml" itself is reserved, not longer ones that start with it.
       {with("r", {XMLNode{ProcessingInstruction{"t", "d a"}},
-                  XMLNode{ProcessingInstruction{"u", std::nullopt}}}),
-       "<r>\n  <?t d a?>\n  <?u?>\n</r>"},
+                  XMLNode{ProcessingInstruction{"u", std::nullopt}},
+                  XMLNode{ProcessingInstruction{"xml-stylesheet", "href=\"a\""}},
+                  XMLNode{ProcessingInstruction{"xmm", std::nullopt}}}),
+       "<r>\n  <?t d a?>\n  <?u?>\n  <?xml-stylesheet href=\"a\"?>\n  <?xmm?>\n</r>"},
       {escaped,
        "<r "
        "v=\"a&amp;b&lt;c&gt;d&quot;e&apos;f&#x9;g&#xA;h&#xD;i\">a&amp;b&lt;c&gt;d\"e'f\tg\nh&#xD;i<"

@@ -106,6 +106,11 @@ TEST(ExecuteWithInvariants, OutcomesOfSuccessesRefusalsAndFaults) {
     EngineHook installed(c.hook);
     Element target = target_preset(c.target_has_mask);
     EXPECT_EQ(execute_with_invariants(source, target, c.operation), c.outcome);
+    // The strict oracle expects exactly these successes and refusals of its own accord.
+    if (!is_fault(c.outcome)) {
+      Element strict_target = target_preset(c.target_has_mask);
+      EXPECT_EQ(execute_strict(source, strict_target, c.operation), c.outcome);
+    }
     // A refusal leaves the target as it was; a success changes it.
     if (!c.hook) {
       EXPECT_EQ(target == target_preset(c.target_has_mask), c.outcome != "success") << c.outcome;
