@@ -123,12 +123,12 @@ class Emitter {
       attribute_value(uri);
     }
     for (const auto& [name, value] : element.attributes) attribute(name, value);
-    if (std::ranges::all_of(element.children,
-                            [&](const XMLNode& c) { return layout_of(c) == Layout::Nothing; })) {
+    const std::vector<Layout> layout = layouts(element.children);
+    if (std::ranges::all_of(layout, [](Layout l) { return l == Layout::Nothing; })) {
       empty_element_end(prefix, element.name);
     } else {
       out_ += '>';
-      children(element, depth);
+      children(element, layout, depth);
       out_ += "</";
       qualified_name(prefix, element.name);
       out_ += '>';
@@ -225,27 +225,46 @@ class Emitter {
 
   enum class Layout { Characters, Nothing, Markup };
 
-  // An empty text writes nothing and reads back as nothing, so it must neither hold the next
-  // markup on its line nor take a line of its own.
-  Layout layout_of(const XMLNode& child) const {
-    const auto* text = std::get_if<Text>(&child.value);
-    const auto* cdata = std::get_if<CData>(&child.value);
-    if (!text && !cdata) return Layout::Markup;
-    const bool as_characters = text || config_.cdata_to_characters;
-    const bool empty = text ? text->text.empty() : cdata->text.empty();
-    return empty && as_characters ? Layout::Nothing : Layout::Characters;
+  bool cdata_as_characters(std::string_view content) const {
+    return config_.cdata_to_characters || (config_.perform_escaping && contains(content, "\r"));
+  }
+
+  // The text a node adds to the character data around it, or nothing for markup.
+  const std::string* characters_of(const XMLNode& node) const {
+    if (const auto* text = std::get_if<Text>(&node.value)) return &text->text;
+    const auto* cdata = std::get_if<CData>(&node.value);
+    return cdata && cdata_as_characters(cdata->text) ? &cdata->text : nullptr;
+  }
+
+  // A reader keeps no character data between two pieces of markup that is only whitespace, so
+  // such a run is written as nothing: it takes no line of its own and holds no markup on its line.
+  std::vector<Layout> layouts(const std::vector<XMLNode>& nodes) const {
+    std::vector<Layout> out(nodes.size(), Layout::Markup);
+    for (std::size_t i = 0; i < nodes.size();) {
+      if (!characters_of(nodes[i])) {
+        if (std::holds_alternative<CData>(nodes[i].value)) out[i] = Layout::Characters;
+        ++i;
+        continue;
+      }
+      std::size_t end = i;
+      bool blank = true;
+      for (const std::string* text; end < nodes.size() && (text = characters_of(nodes[end])); ++end)
+        blank = blank && text->find_first_not_of(" \t\n\r") == std::string::npos;
+      std::fill(out.begin() + i, out.begin() + end, blank ? Layout::Nothing : Layout::Characters);
+      i = end;
+    }
+    return out;
   }
 
   // Markup starts on its own indented line unless it follows text directly.
-  void children(const Element& element, std::size_t depth) {
+  void children(const Element& element, const std::vector<Layout>& layout, std::size_t depth) {
     bool after_text = false;
-    for (const auto& child : element.children) {
+    for (std::size_t i = 0; i < element.children.size(); ++i) {
       if (error_) return;
-      const Layout layout = layout_of(child);
-      if (layout == Layout::Nothing) continue;
-      if (layout == Layout::Markup && !after_text) line_break(depth + 1);
-      node(child, depth + 1);
-      after_text = layout == Layout::Characters;
+      if (layout[i] == Layout::Nothing) continue;
+      if (layout[i] == Layout::Markup && !after_text) line_break(depth + 1);
+      node(element.children[i], depth + 1);
+      after_text = layout[i] == Layout::Characters;
     }
     if (!after_text) line_break(depth);
   }
@@ -281,7 +300,7 @@ class Emitter {
   // A carriage return cannot survive inside CDATA (readers turn it into a line feed),
   // so such a section is written as escaped character data instead.
   void cdata(std::string_view content) {
-    if (config_.cdata_to_characters || (config_.perform_escaping && contains(content, "\r"))) {
+    if (cdata_as_characters(content)) {
       text(content);
       return;
     }

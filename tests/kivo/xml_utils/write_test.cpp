@@ -58,10 +58,13 @@ TEST(Write, FixedTextForm) {
                          node("Other")}),
        "<XmlState>\n  <ScreenSetup>\n    <Screen>\n      <layers/>\n    </Screen>\n"
        "  </ScreenSetup>\n  <Other/>\n</XmlState>"},
-      // Empty texts write nothing and take no line.
-      {with("r", {XMLNode{Text{""}}, node("a"), XMLNode{Text{""}},
-                  XMLNode{with("e", {XMLNode{Text{""}}})}, XMLNode{Text{""}}}),
+      // Empty texts, and runs of character data that are only whitespace (a reader keeps
+      // neither), write nothing and take no line; whitespace beside other text stays.
+      {with("r", {XMLNode{Text{""}}, node("a"), XMLNode{Text{" \n"}}, XMLNode{CData{"\r\t"}},
+                  XMLNode{with("e", {XMLNode{Text{" "}}})}, XMLNode{Text{""}}}),
        "<r>\n  <a/>\n  <e/>\n</r>"},
+      {with("r", {node("a"), XMLNode{Text{" "}}, XMLNode{CData{"x\r"}}, node("b")}),
+       "<r>\n  <a/> x&#xD;<b/>\n</r>"},
       {attributes, "<r z=\"1\" a=\"2\"/>"},
       {with("r", {XMLNode{Comment{"x"}}, XMLNode{Comment{" y "}}, XMLNode{Comment{"\tz"}},
                   XMLNode{Comment{""}}, XMLNode{Comment{"a-"}}}),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <type_traits>
+#include <vector>
 
 #include "kivo/stress/oracle/detail.hpp"
 
@@ -69,9 +70,28 @@ bool valid_name(std::string_view name) {
   });
 }
 
-bool is_empty_text(const XMLNode& node) {
-  const auto* text = std::get_if<Text>(&node.value);
-  return text && text->text.empty();
+// The text a node adds to the character data around it (a CDATA holding a CR is written as
+// characters), or nothing for markup.
+const std::string* characters_of(const XMLNode& node) {
+  if (const auto* text = std::get_if<Text>(&node.value)) return &text->text;
+  const auto* cdata = std::get_if<CData>(&node.value);
+  return cdata && cdata->text.find('\r') != std::string::npos ? &cdata->text : nullptr;
+}
+
+// Which children are written as nothing: runs of character data between markup that hold only
+// whitespace, since a reader keeps none of them.
+std::vector<bool> unwritten_children(const std::vector<XMLNode>& nodes) {
+  std::vector<bool> skipped(nodes.size(), false);
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    if (!characters_of(nodes[i])) continue;
+    std::size_t end = i;
+    bool blank = true;
+    for (const std::string* text; end < nodes.size() && (text = characters_of(nodes[end])); ++end)
+      blank = blank && text->find_first_not_of(" \t\n\r") == std::string::npos;
+    if (blank) std::fill(skipped.begin() + i, skipped.begin() + end, true);
+    i = end - 1;
+  }
+  return skipped;
 }
 
 class Writer {
@@ -88,15 +108,17 @@ class Writer {
       escaped(value, true);
       out += '"';
     }
-    if (std::ranges::all_of(element.children, is_empty_text)) {
+    const std::vector<bool> skipped = unwritten_children(element.children);
+    if (std::ranges::all_of(skipped, [](bool skip) { return skip; })) {
       out += "/>";
       return;
     }
     out += '>';
     bool after_text = false;
-    for (const XMLNode& child : element.children) {
-      // An empty text writes nothing: no line of its own, and the next markup still gets one.
-      if (is_empty_text(child)) continue;
+    for (std::size_t i = 0; i < element.children.size(); ++i) {
+      // Unwritten text takes no line of its own, and the next markup still gets one.
+      if (skipped[i]) continue;
+      const XMLNode& child = element.children[i];
       const bool is_text =
           std::holds_alternative<Text>(child.value) || std::holds_alternative<CData>(child.value);
       if (!is_text && !after_text) indent(depth + 1);

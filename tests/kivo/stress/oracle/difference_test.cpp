@@ -115,6 +115,12 @@ TEST(FixedForm, NamesWhatHasNoFaithfulTextFormAndWhereWrittenTextDiffers) {
               "the writer wrote a tree that has no faithful text form: " + reason);
   }
   EXPECT_EQ(text_form_difference(el("r"), written(el("r"))), std::nullopt);
+  // Whitespace-only character data between markup is written as nothing by both.
+  Element blank = holding(text(" \n"));
+  blank.children.push_back(cdata("\t\r"));
+  blank.children.push_back(XMLNode{el("e")});
+  EXPECT_EQ(text_form_difference(blank, written(blank)), std::nullopt);
+  EXPECT_EQ(fixed_form(blank).value(), written(el("r", {}, {el("e")})));
   const std::string declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   EXPECT_EQ(text_form_difference(el("r"), declaration + "<s/>"),
             "written text differs from the fixed form at line 2, column 2: expected "
