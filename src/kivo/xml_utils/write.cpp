@@ -123,12 +123,12 @@ class Emitter {
       attribute_value(uri);
     }
     for (const auto& [name, value] : element.attributes) attribute(name, value);
-    const std::vector<Layout> layout = layouts(element.children);
-    if (std::ranges::all_of(layout, [](Layout l) { return l == Layout::Nothing; })) {
+    const CharacterRun leading = character_run(element.children, 0);
+    if (leading.end == element.children.size() && leading.blank) {
       empty_element_end(prefix, element.name);
     } else {
       out_ += '>';
-      children(element, layout, depth);
+      children(element.children, depth);
       out_ += "</";
       qualified_name(prefix, element.name);
       out_ += '>';
@@ -223,8 +223,6 @@ class Emitter {
     out_ += config_.pad_self_closing ? " />" : "/>";
   }
 
-  enum class Layout { Characters, Nothing, Markup };
-
   bool cdata_as_characters(std::string_view content) const {
     return config_.cdata_to_characters || (config_.perform_escaping && contains(content, "\r"));
   }
@@ -236,35 +234,40 @@ class Emitter {
     return cdata && cdata_as_characters(cdata->text) ? &cdata->text : nullptr;
   }
 
-  // A reader keeps no character data between two pieces of markup that is only whitespace, so
-  // such a run is written as nothing: it takes no line of its own and holds no markup on its line.
-  std::vector<Layout> layouts(const std::vector<XMLNode>& nodes) const {
-    std::vector<Layout> out(nodes.size(), Layout::Markup);
-    for (std::size_t i = 0; i < nodes.size();) {
-      if (!characters_of(nodes[i])) {
-        if (std::holds_alternative<CData>(nodes[i].value)) out[i] = Layout::Characters;
-        ++i;
-        continue;
-      }
-      std::size_t end = i;
-      bool blank = true;
-      for (const std::string* text; end < nodes.size() && (text = characters_of(nodes[end])); ++end)
-        blank = blank && text->find_first_not_of(" \t\n\r") == std::string::npos;
-      std::fill(out.begin() + i, out.begin() + end, blank ? Layout::Nothing : Layout::Characters);
-      i = end;
+  struct CharacterRun {
+    std::size_t end;
+    bool blank;
+  };
+
+  // The run of character data starting at `from`: where it ends, and whether it is only
+  // whitespace, which a reader does not keep between two pieces of markup.
+  CharacterRun character_run(const std::vector<XMLNode>& nodes, std::size_t from) const {
+    CharacterRun run{from, true};
+    for (const std::string* text; run.end < nodes.size() && (text = characters_of(nodes[run.end]));
+         ++run.end) {
+      run.blank = run.blank && std::ranges::all_of(*text, is_xml_space);
     }
-    return out;
+    return run;
   }
 
-  // Markup starts on its own indented line unless it follows text directly.
-  void children(const Element& element, const std::vector<Layout>& layout, std::size_t depth) {
+  // Markup starts on its own indented line unless it follows text directly; a blank run of
+  // character data is written as nothing, so it takes no line and holds no markup on its line.
+  void children(const std::vector<XMLNode>& nodes, std::size_t depth) {
     bool after_text = false;
-    for (std::size_t i = 0; i < element.children.size(); ++i) {
-      if (error_) return;
-      if (layout[i] == Layout::Nothing) continue;
-      if (layout[i] == Layout::Markup && !after_text) line_break(depth + 1);
-      node(element.children[i], depth + 1);
-      after_text = layout[i] == Layout::Characters;
+    for (std::size_t i = 0; i < nodes.size() && !error_;) {
+      if (characters_of(nodes[i])) {
+        const CharacterRun run = character_run(nodes, i);
+        if (!run.blank) {
+          for (; i < run.end; ++i) node(nodes[i], depth + 1);
+          after_text = true;
+        }
+        i = run.end;
+        continue;
+      }
+      const bool cdata = std::holds_alternative<CData>(nodes[i].value);
+      if (!cdata && !after_text) line_break(depth + 1);
+      node(nodes[i++], depth + 1);
+      after_text = cdata;
     }
     if (!after_text) line_break(depth);
   }

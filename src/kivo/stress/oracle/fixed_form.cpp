@@ -78,20 +78,20 @@ const std::string* characters_of(const XMLNode& node) {
   return cdata && cdata->text.find('\r') != std::string::npos ? &cdata->text : nullptr;
 }
 
-// Which children are written as nothing: runs of character data between markup that hold only
-// whitespace, since a reader keeps none of them.
-std::vector<bool> unwritten_children(const std::vector<XMLNode>& nodes) {
-  std::vector<bool> skipped(nodes.size(), false);
-  for (std::size_t i = 0; i < nodes.size(); ++i) {
-    if (!characters_of(nodes[i])) continue;
-    std::size_t end = i;
-    bool blank = true;
-    for (const std::string* text; end < nodes.size() && (text = characters_of(nodes[end])); ++end)
-      blank = blank && text->find_first_not_of(" \t\n\r") == std::string::npos;
-    if (blank) std::fill(skipped.begin() + i, skipped.begin() + end, true);
-    i = end - 1;
+struct CharacterRun {
+  std::size_t end;
+  bool blank;
+};
+
+// The run of character data starting at `from`: where it ends, and whether it is only
+// whitespace, which a reader does not keep between two pieces of markup.
+CharacterRun character_run(const std::vector<XMLNode>& nodes, std::size_t from) {
+  CharacterRun run{from, true};
+  for (const std::string* text; run.end < nodes.size() && (text = characters_of(nodes[run.end]));
+       ++run.end) {
+    run.blank = run.blank && std::ranges::all_of(*text, detail::xml_space);
   }
-  return skipped;
+  return run;
 }
 
 class Writer {
@@ -108,22 +108,29 @@ class Writer {
       escaped(value, true);
       out += '"';
     }
-    const std::vector<bool> skipped = unwritten_children(element.children);
-    if (std::ranges::all_of(skipped, [](bool skip) { return skip; })) {
+    const std::vector<XMLNode>& nodes = element.children;
+    const CharacterRun leading = character_run(nodes, 0);
+    if (leading.end == nodes.size() && leading.blank) {
       out += "/>";
       return;
     }
     out += '>';
     bool after_text = false;
-    for (std::size_t i = 0; i < element.children.size(); ++i) {
-      // Unwritten text takes no line of its own, and the next markup still gets one.
-      if (skipped[i]) continue;
-      const XMLNode& child = element.children[i];
-      const bool is_text =
-          std::holds_alternative<Text>(child.value) || std::holds_alternative<CData>(child.value);
-      if (!is_text && !after_text) indent(depth + 1);
-      node(child, depth + 1);
-      after_text = is_text;
+    for (std::size_t i = 0; i < nodes.size();) {
+      // A blank run writes nothing: no line of its own, and the next markup still gets one.
+      if (characters_of(nodes[i])) {
+        const CharacterRun run = character_run(nodes, i);
+        if (!run.blank) {
+          for (; i < run.end; ++i) node(nodes[i], depth + 1);
+          after_text = true;
+        }
+        i = run.end;
+        continue;
+      }
+      const bool cdata = std::holds_alternative<CData>(nodes[i].value);
+      if (!cdata && !after_text) indent(depth + 1);
+      node(nodes[i++], depth + 1);
+      after_text = cdata;
     }
     if (!after_text) indent(depth);
     out += "</" + element.name + '>';
