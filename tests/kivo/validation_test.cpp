@@ -42,14 +42,4 @@ TEST(ValidateDoc, MessagesInWalkOrder) {
   }
 }
 
-TEST(Walk, ChecksTheRootAndCarriesItsSetsAcrossCalls) {
-  kivo::xml_utils::WalkContext context;
-  kivo::xml_utils::walk(kivo::test::parse_doc("<Screen uniqueId=\"a\" name=\"x\" idHash=\"b\"/>"),
-                        context);
-  kivo::xml_utils::walk(kivo::test::parse_doc("<Slice uniqueId=\"a\" idHash=\"a\"/>"), context);
-  EXPECT_EQ(context.messages, Messages{"Duplicate uniqueId detected: a"});
-  EXPECT_EQ(context.unique_ids, (std::unordered_set<std::string>{"a"}));
-  EXPECT_EQ(context.id_hashes, (std::unordered_set<std::string>{"a", "b"}));
-}
-
 }  // namespace

@@ -48,33 +48,6 @@ std::vector<Element> target_children(bool with_mask) {
   return children;
 }
 
-TEST(ApplySliceInputMaskCopy, PastesTheRebasedMaskWithFreshIdsAppendedOrInPlace) {
-  // Target ids go up to 30 and "h30"-style hashes are not numeric.
-  Element pasted = curved_mask("31", {{"60", "45"}, {"76.6", "20"}}, "210", "120");
-  pasted.set_attr("idHash", "10000000001");
-  Element target = target_with(target_children(false));
-  auto result = apply_slice_input_mask_copy(source_preset(), target, "10", "20", false);
-  ASSERT_TRUE(result) << result.error().message();
-  EXPECT_TRUE(result->completed);
-  EXPECT_TRUE(result->messages.empty());
-  std::vector<Element> expected = target_children(false);
-  expected.push_back(pasted);
-  EXPECT_EQ(written(target), written(target_with(expected)));
-  EXPECT_EQ(result->remap.unique_id_map.at("11"), "31");
-  EXPECT_EQ(result->remap.id_hash_map.at("mh11"), "10000000001");
-
-  target = target_with(target_children(true));
-  result = apply_slice_input_mask_copy(source_preset(), target, "10", "20", true);
-  ASSERT_TRUE(result) << result.error().message();
-  EXPECT_THAT(result->messages,
-              ::testing::ElementsAre("Overwrote existing input mask on target slice '20'."));
-  // The replaced mask's "500" still counts as used, so the counter starts above it.
-  expected = target_children(false);
-  expected.insert(expected.begin() + 1, pasted);
-  expected[1].set_attr("uniqueId", "501");
-  EXPECT_EQ(written(target), written(target_with(expected)));
-}
-
 TEST(ApplySliceInputMaskCopy, RefusalsInOrderLeaveTargetUnchanged) {
   const Element good_rect = vertices("InputRect", {{"0", "0"}, {"100", "50"}});
   const Element good_mask = mask("11", {{"1", "1"}});
@@ -111,20 +84,6 @@ TEST(ApplySliceInputMaskCopy, RefusalsInOrderLeaveTargetUnchanged) {
     EXPECT_EQ(result.error().message(), c.message);
     EXPECT_EQ(changed, c.target) << c.message;
   }
-}
-
-TEST(FindSlice, SearchesDirectChildrenOfFirstLayersOfEveryScreenKind) {
-  Element root =
-      preset({el("DmxScreen", {}, {el("layers", {}, {slice("1", "dmx")})}),
-              el("Screen", {},
-                 {el("layers", {}, {el("Mask", {{"uniqueId", "2"}}), slice("4", "first")}),
-                  el("layers", {}, {slice("2", "second layers"), slice("4", "later")})}),
-              el("Screen", {}, {el("layers", {}, {el("Group", {}, {slice("3", "nested")})})}),
-              el("Screen", {}, {el("layers", {}, {slice("4", "other screen")})})});
-  EXPECT_EQ(get_layer_name(*find_slice(root.children, "1")), "dmx");
-  EXPECT_EQ(get_layer_name(*find_slice(root.children, "4")), "first");
-  EXPECT_EQ(find_slice(root.children, "2"), nullptr);
-  EXPECT_EQ(find_slice(root.children, "3"), nullptr);
 }
 
 std::string box(const Element& slice_element) {
@@ -170,28 +129,6 @@ TEST(ParseSliceInputBounds, BoxOfVertexExtremesIgnoringNaNAndOtherChildren) {
     }
     EXPECT_EQ(box(el("Slice", {}, {std::move(rect)})), message);
   }
-}
-
-// Empty when the ratios are close enough.
-std::string ratio_refusal(double source_width, double source_height, double target_width,
-                          double target_height) {
-  auto result = ensure_compatible_input_aspect_ratio(source_width, source_height, target_width,
-                                                     target_height);
-  return result ? "" : result.error().message();
-}
-
-TEST(EnsureCompatibleInputAspectRatio, LimitIsInclusiveAndTheMessageRoundsHalfToEven) {
-  EXPECT_EQ(ratio_refusal(1, 1, 1.35, 1), "");
-  EXPECT_EQ(ratio_refusal(1.35, 1, 1, 1), "");
-  EXPECT_EQ(ratio_refusal(200, 100, 100, 50), "");
-  EXPECT_EQ(ratio_refusal(0, 0, 1, 1), "");  // NaN ratios pass
-  EXPECT_EQ(ratio_refusal(1, 1, NAN, 1), "");
-  const std::string prefix =
-      "Validation failed: Input mask paste blocked: source and target slice aspect ratios are too "
-      "different (";
-  EXPECT_EQ(ratio_refusal(1, 1, 1.36, 1), prefix + "1.000 vs 1.360).");
-  EXPECT_EQ(ratio_refusal(1.0625, 1, 4, 2), prefix + "1.062 vs 2.000).");
-  EXPECT_EQ(ratio_refusal(1, 0, 1, 1), prefix + "inf vs 1.000).");
 }
 
 }  // namespace

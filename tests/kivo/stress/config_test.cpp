@@ -79,37 +79,6 @@ TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
   EXPECT_TRUE(negative_zero == 0.0 && std::signbit(negative_zero));
 }
 
-TEST(FromArgs, PathsAreTakenVerbatimAndMadeAbsolute) {
-  const auto config = from_args(Args{});
-  const std::string app_dir = KIVO_SOURCE_DIR "/app";
-  EXPECT_EQ(config->template_path, app_dir + "/../Sample_files/fully_loaded.xml");
-  EXPECT_EQ(config->out_dir, app_dir + "/../devtools_output/stress");
-  EXPECT_FALSE(config->replay);
-  const auto cwd = std::filesystem::current_path();
-  const auto odd =
-      from_args(Args{"--template", "--docs", "--out-dir", "/abs/out", "--replay", "case.json"});
-  EXPECT_EQ(odd->template_path, cwd / "--docs");
-  EXPECT_EQ(odd->out_dir, "/abs/out");
-  EXPECT_EQ(*odd->replay, cwd / "case.json");
-
-  const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
-  std::filesystem::create_directories(doomed);
-  std::filesystem::current_path(doomed);
-  std::filesystem::remove(doomed);
-  const auto fallback = kivo::stress::normalize_path("file.xml");
-  std::filesystem::current_path(cwd);
-  EXPECT_EQ(fallback, "./file.xml");  // without a working directory
-
-  auto deep = kivo::stress::default_for_profile(kivo::stress::StressProfile::Deep);
-  deep.template_path = "/t/\xff.xml";
-  deep.seed = 5;
-  // Every field, with the path made valid UTF-8.
-  EXPECT_EQ(kivo::stress::to_snapshot(deep),
-            (kivo::stress::StressConfigSnapshot{kivo::stress::StressProfile::Deep, 5,
-                                                "/t/\xEF\xBF\xBD.xml", 140, 650, 10, 0.14,
-                                                deep.out_dir.string()}));
-}
-
 // Each refusal as `from_args` words it, and as the program prints it with status 1.
 TEST(FromArgs, ErrorTextsAlsoPrintedByTheProgram) {
   const std::string digit = "invalid digit found in string";

@@ -11,72 +11,6 @@ using namespace kivo;
 using namespace kivo::xml_utils;
 using kivo::test::parse_doc;
 
-const std::string& text_of(const XMLNode& node) { return std::get<Text>(node.value).text; }
-
-TEST(Parse, BuildsEveryNodeKindInDocumentOrderAndDropsBlankText) {
-  Element root = parse_doc(
-      "<?xml version=\"1.0\"?>\n<!-- outside --><r>\n  <!--c-->\n  <?pi data here?>\n"
-      "  <?bare?><![CDATA[a<b]]>t &amp; &#x41;<![CDATA[]]>\n<a> x </a> <b>  "
-      "</b>a&lt;\nb&#xD;c</r>");
-  Element a = test::el("a");
-  a.children.push_back(XMLNode{Text{" x "}});
-  EXPECT_EQ(root.children,
-            (std::vector<XMLNode>{XMLNode{Comment{"c"}},
-                                  XMLNode{ProcessingInstruction{"pi", "data here"}},
-                                  XMLNode{ProcessingInstruction{"bare", std::nullopt}},
-                                  XMLNode{CData{"a<b"}}, XMLNode{Text{"t & A"}}, XMLNode{CData{""}},
-                                  XMLNode{a}, XMLNode{test::el("b")}, XMLNode{Text{"a<\nb\rc"}}}));
-  // Internal entities expand, character references inside them included; external ones are
-  // not read.
-  EXPECT_EQ(text_of(parse_doc("<!DOCTYPE r [<!ENTITY e \"ent&#38;#38;ity\"><!ENTITY ext SYSTEM "
-                              "\"file:///etc/hostname\">]><r>&e; and&ext;&e;</r>")
-                        .children.at(0)),
-            "ent&ity andent&ity");
-  root = parse_doc("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r v=\"\xE9\">\xFC</r>");
-  EXPECT_EQ(*root.attr("v"), "\xC3\xA9");
-  EXPECT_EQ(text_of(root.children.at(0)), "\xC3\xBC");
-}
-
-TEST(Parse, KeepsAttributesInOrderAndTheFirstOfAClashingLocalName) {
-  Element root = parse_doc("<r z=\"1\" a=\"&quot;&apos;&#x9;&#xA;&#xD;\" m=\"x\ty\"/>");
-  EXPECT_EQ(root.attributes.entries(),
-            (std::vector<Attributes::Entry>{{"z", "1"}, {"a", "\"'\t\n\r"}, {"m", "x y"}}));
-  EXPECT_EQ(parse_doc("<r xmlns:p=\"urn:p\" x=\"plain\" p:x=\"prefixed\"/>").attributes.entries(),
-            (std::vector<Attributes::Entry>{{"x", "plain"}}));
-  EXPECT_EQ(parse_doc("<r xmlns:p=\"urn:p\" p:x=\"prefixed\" x=\"plain\"/>").attributes.entries(),
-            (std::vector<Attributes::Entry>{{"x", "prefixed"}}));
-  // Past sixteen attributes the clash is looked up another way.
-  std::string many = "<r xmlns:p=\"urn:p\"";
-  for (int i = 0; i < 40; ++i) many += " a" + std::to_string(i) + "=\"" + std::to_string(i) + "\"";
-  Element wide = parse_doc(many + " p:a7=\"late\"/>");
-  EXPECT_EQ(wide.attributes.size(), 40u);
-  EXPECT_EQ(*wide.attr("a7"), "7");
-}
-
-TEST(Parse, RecordsPrefixNamespaceAndSharesTheBindingsInForce) {
-  Element root = parse_doc(
-      "<p:r xmlns:p=\"urn:p\" xmlns=\"urn:d\"><c><q:d xmlns:q=\"urn:q\" q:x=\"1\"/></c>"
-      "<e xmlns=\"\"/><f xmlns:p=\"urn:p2\"/></p:r>");
-  EXPECT_EQ(root.name, "r");
-  EXPECT_EQ(root.prefix, "p");
-  EXPECT_EQ(root.namespace_uri, "urn:p");
-  EXPECT_EQ(root.namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p"}}));
-  const Element* c = child(root, "c");
-  EXPECT_EQ(c->prefix, std::nullopt);
-  EXPECT_EQ(c->namespace_uri, "urn:d");
-  // Elements that declare nothing share their parent's bindings instead of copying them.
-  EXPECT_TRUE(c->namespaces.shares_with(root.namespaces));
-  EXPECT_EQ(child(*c, "d")->namespaces,
-            (Namespaces{{"", "urn:d"}, {"p", "urn:p"}, {"q", "urn:q"}}));
-  EXPECT_EQ(*child(*c, "d")->attr("x"), "1");
-  EXPECT_EQ(child(root, "e")->namespace_uri, std::nullopt);
-  EXPECT_EQ(child(root, "e")->namespaces, (Namespaces{{"p", "urn:p"}}));
-  EXPECT_EQ(child(root, "f")->namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p2"}}));
-  Element plain = parse_doc("<r><c/></r>");
-  EXPECT_TRUE(!plain.namespaces && !plain.namespace_uri && !plain.prefix);
-  EXPECT_EQ(child(plain, "c")->namespaces, std::nullopt);
-}
-
 TEST(Parse, ComparesBindingsByContentNotByIdentity) {
   Element first = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
   Element second = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
@@ -158,55 +92,6 @@ TEST(Parse, AcceptsLargeInputsWithinTheLimits) {
     ASSERT_TRUE(node.as_element()->namespaces.shares_with(inherited.namespaces));
   }
   EXPECT_EQ(inherited.namespaces->size(), 4u);
-}
-
-TEST(Lookups, ChildAndParamsFindTheFirstMatchByExactName) {
-  Element root = parse_doc(
-      "<r xmlns:p=\"urn:p\">Screen<!--Screen--><?Screen Screen?><![CDATA[Screen]]><p:Screen "
-      "n=\"1\"/><Screen n=\"2\"/></r>");
-  EXPECT_EQ(child(root, "Screen"), root.children.at(4).as_element());
-  EXPECT_EQ(child(std::as_const(root), "Screen"), root.children.at(4).as_element());
-  EXPECT_EQ(child(root, "screen"), nullptr);
-  EXPECT_EQ(child(root, "p:Screen"), nullptr);
-
-  Element layer = parse_doc(
-      "<Slice><Params><Param name=\"Name\" value=\"unnamed\"/></Params><Params name=\"Other\"/>"
-      "<params name=\"Common\"/><Params name=\"Common\"><param name=\"Name\" value=\"lower\"/>"
-      "<Param name=\"Name\"/><Param name=\"Name\" value=\"X\"/><Param name=\"Name\" "
-      "value=\"Z\"/></Params><Params name=\"Common\" n=\"2\"/></Slice>");
-  Element* group = params_by_name(layer, "Common");
-  EXPECT_EQ(group, layer.children.at(3).as_element());
-  EXPECT_EQ(params_by_name(std::as_const(layer), "Common"), group);
-  EXPECT_EQ(params_by_name(layer, "common"), nullptr);
-  EXPECT_EQ(params_by_name(layer, "Missing"), nullptr);
-  EXPECT_EQ(param_value(layer, "Name"), std::nullopt);  // direct children only
-  // Reading skips a Param without value; setting takes the first match, value or not.
-  EXPECT_EQ(param_value(*group, "Name"), "X");
-  EXPECT_EQ(param_value(*group, "name"), std::nullopt);
-  EXPECT_TRUE(set_param_value(*group, "Name", "Y"));
-  EXPECT_EQ(test::written(*group),
-            test::normalized("<Params name=\"Common\"><param name=\"Name\" value=\"lower\"/><Param "
-                             "name=\"Name\" value=\"Y\"/><Param name=\"Name\" value=\"X\"/><Param "
-                             "name=\"Name\" value=\"Z\"/></Params>"));
-  const Element before = layer;
-  EXPECT_FALSE(set_param_value(*group, "Other", "Y"));
-  EXPECT_EQ(layer, before);
-}
-
-TEST(Lookups, AttributeValuesGatheredAndReplacedOverTheSubtree) {
-  Element root = parse_doc(
-      "<a uniqueId=\"1\"><b uniqueId=\"1\"><c uniqueId=\"2\"/></b><!--x--><d/><e "
-      "uniqueId=\"3\"/></a>");
-  std::vector<std::string> values{"kept"};
-  gather_attr_values(root, "uniqueId", values);
-  EXPECT_EQ(values, (std::vector<std::string>{"kept", "1", "1", "2", "3"}));
-  // One pass: "a" becomes "b" and stays, it is not carried on to "c".
-  Element tree = parse_doc(
-      "<a uniqueId=\"a\" name=\"b\"><b value=\"a\" other=\"c\"><c x=\"b\"/></b>text a</a>");
-  replace_attr_values(tree, {{"a", "b"}, {"b", "c"}});
-  EXPECT_EQ(test::written(tree),
-            test::normalized("<a uniqueId=\"b\" name=\"c\"><b value=\"b\" other=\"c\"><c "
-                             "x=\"c\"/></b>text a</a>"));
 }
 
 }  // namespace

@@ -64,38 +64,6 @@ TEST(JsonFloatText, ShortestRoundTripForm) {
   EXPECT_TRUE(texts.eof());
 }
 
-TEST(RewriteFloatTokens, TouchesOnlyFloatsOutsideStrings) {
-  EXPECT_EQ(rewrite_float_tokens(R"({"a": 1e-06, "b": "1e-06 \" 1e-05", "c": [1e-05, 12, -3]})"),
-            R"({"a": 1e-6, "b": "1e-06 \" 1e-05", "c": [0.00001, 12, -3]})");
-  EXPECT_EQ(rewrite_float_tokens(R"(["\\", 1e+15, null, true])"),
-            R"(["\\", 1000000000000000.0, null, true])");
-}
-
-TEST(ArtifactReading, KeysInAnyOrderUnknownKeysAnywhereAndAbsentOptionals) {
-  const ordered_json json = sample_json();
-  ordered_json shuffled = ordered_json::object();
-  shuffled["extra"] = {{"nested", {1, 2, {{"deep", nullptr}}}}};
-  for (auto it = json.rbegin(); it != json.rend(); ++it) shuffled[it.key()] = it.value();
-  shuffled["config"]["unknown"] = 1.5;
-  shuffled["operationTrace"][0]["note"] = "x";
-  // The kind may stand anywhere in an operation, here after a nested decoy.
-  ordered_json& mask = shuffled["operationTrace"][1]["operation"];
-  mask.erase("kind");
-  mask["extra"] = {{"kind", "bogus"}};
-  mask["kind"] = "inputMask";
-  // Null and missing optional texts are both absent.
-  shuffled["operationTrace"][2]["operation"]["source_parent_unique_id"] = nullptr;
-  shuffled["operationTrace"][2]["operation"].erase("target_screen_unique_id");
-  shuffled.erase("targetAfterFile");
-
-  FailureArtifact expected = sample_artifact();
-  auto& copy = std::get<StressOperation::Copy>(expected.operation_trace[2].operation.value);
-  copy.source_parent_unique_id = copy.target_screen_unique_id = std::nullopt;
-  auto result = from_json_text(shuffled.dump());
-  ASSERT_TRUE(result) << result.error().display_chain();
-  EXPECT_EQ(*result, expected);
-}
-
 TEST(ArtifactReading, RefusesBrokenRecords) {
   const std::string u64 = "expected an unsigned 64-bit integer";
   const std::pair<void (*)(ordered_json&), std::string> cases[] = {
@@ -182,12 +150,6 @@ class CaseFiles : public ::testing::Test {
   const Element after_ = preset({el("Screen", {{"uniqueId", "3"}})});
 };
 
-std::uint64_t now_seconds() {
-  return std::chrono::duration_cast<std::chrono::seconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
 /// `base` extended by nested directory names to exactly `length` characters (not created).
 fs::path path_of_length(const fs::path& base, std::size_t length) {
   std::string text = base.string();
@@ -196,41 +158,6 @@ fs::path path_of_length(const fs::path& base, std::size_t length) {
     text.append("/").append(part == 0 ? 1 : part, 'd');
   }
   return text;
-}
-
-TEST_F(CaseFiles, WritesTheFourFilesAndNeverReusesADirectory) {
-  // Occupy the names of this second and the next, so the write must pick a suffixed name.
-  const std::uint64_t before = now_seconds();
-  for (std::uint64_t seconds : {before, before + 1}) {
-    dir_.write("out/" + std::to_string(seconds) + "_42/case.json", "earlier");
-  }
-  auto dir = persist_failure_artifact(root_, artifact_, source_, target_, &after_);
-  auto again = persist_failure_artifact(root_, artifact_, source_, target_, &after_);
-  ASSERT_TRUE(dir && again);
-  EXPECT_NE(*dir, *again);
-  EXPECT_EQ(dir->parent_path(), root_);
-  const std::string name = dir->filename().string();
-  const std::uint64_t seconds = std::stoull(name);
-  EXPECT_TRUE(seconds >= before && seconds <= now_seconds()) << name;
-  EXPECT_EQ(name, std::to_string(seconds) + "_42_1");
-  EXPECT_EQ(read_whole_file(*dir / "case.json"), *to_json_text(artifact_));
-  EXPECT_EQ(read_whole_file(*dir / "source_before.xml"), written(source_));
-  EXPECT_EQ(read_whole_file(*dir / "target_before.xml"), written(target_));
-  EXPECT_EQ(read_whole_file(*dir / "target_after.xml"), written(after_));
-  for (std::uint64_t seconds : {before, before + 1}) {
-    EXPECT_EQ(read_whole_file(root_ / (std::to_string(seconds) + "_42") / "case.json"), "earlier");
-  }
-
-  // Missing directories are made; without a target after the copy no such file is written,
-  // whatever the case names.
-  FailureArtifact named = artifact_;
-  named.target_after_file = "target_after.xml";
-  auto bare = persist_failure_artifact(root_ / "a" / "b", named, source_, target_, nullptr);
-  ASSERT_TRUE(bare);
-  EXPECT_EQ(bare->parent_path(), root_ / "a" / "b");
-  EXPECT_EQ(bare->filename(), std::to_string(std::stoull(bare->filename().string())) + "_42");
-  EXPECT_TRUE(fs::exists(*bare / "target_before.xml"));
-  EXPECT_FALSE(fs::exists(*bare / "target_after.xml"));
 }
 
 TEST_F(CaseFiles, WriteFailuresNameTheirStep) {
@@ -277,24 +204,6 @@ TEST_F(CaseFiles, WriteFailuresNameTheirStep) {
   const fs::path later = fs::directory_iterator(root_ / "later")->path();
   EXPECT_TRUE(fs::exists(later / "source_before.xml") && fs::exists(later / "target_before.xml"));
   EXPECT_FALSE(fs::exists(later / "target_after.xml") || fs::exists(later / "case.json"));
-}
-
-TEST_F(CaseFiles, UnreadableOrUnparsableCaseFilesNameTheFile) {
-  const fs::path missing = root_ / "missing.json";
-  const fs::path latin1 = dir_.write("out/latin1.json", "{\"failureMessage\": \"caf\xe9\"}");
-  const fs::path empty = dir_.write("out/empty.json", "");
-  const std::pair<fs::path, std::string> cases[] = {
-      {missing,
-       "failed to read case file " + missing.string() + ": No such file or directory (os error 2)"},
-      {latin1, "failed to read case file " + latin1.string() + ": file is not valid UTF-8 text"},
-      {empty, "failed to parse case file " + empty.string() + ": " +
-                  from_json_text("").error().display_chain()},
-  };
-  for (const auto& [path, error] : cases) {
-    auto loaded = load_failure_artifact(path);
-    ASSERT_FALSE(loaded) << error;
-    EXPECT_EQ(loaded.error().display_chain(), error);
-  }
 }
 
 }  // namespace

@@ -12,43 +12,6 @@ namespace {
 using namespace kivo::test;
 using Set = std::unordered_set<std::string>;
 
-Element with_ids(const std::vector<std::string>& ids, const std::string& attr = "uniqueId") {
-  std::vector<Element> children;
-  for (const auto& id : ids) children.push_back(el("Slice", {{attr, id}}));
-  return el("XmlState", {}, {el("layers", {}, std::move(children))});
-}
-
-TEST(Duplicates, FoundAnywhereAndOnlyNewOnesReportedSorted) {
-  // The root counts, values compare as exact text, other attributes and nodes are ignored.
-  Element root = el("XmlState", {{"uniqueId", "5"}},
-                    {el("a", {{"uniqueId", "5"}, {"idHash", "x"}}), el("b", {{"uniqueId", "05"}}),
-                     el("c", {{"idHash", "x"}})});
-  EXPECT_EQ(duplicate_attr_values(root, "uniqueId"), Set{"5"});
-  EXPECT_EQ(duplicate_attr_values(root, "idHash"), Set{"x"});
-
-  const std::string intro = "New duplicate uniqueId values introduced: ";
-  const struct {
-    std::vector<std::string> before, after;
-    std::string message;  // empty: no error
-  } cases[] = {
-      {{"7", "7"}, {"7", "7", "7", "8", "8"}, intro + "8"},
-      {{"1"}, {"4", "4", "3", "3", "10", "10"}, intro + "10, 3, 4"},
-      {{"7", "7"}, {"7", "7", "7"}, ""},
-      {{}, {}, ""},
-      {{"5", "5"}, {"5"}, ""},
-  };
-  for (const auto& c : cases) {
-    auto result =
-        ensure_no_fresh_duplicate_attrs(with_ids(c.before), with_ids(c.after), "uniqueId");
-    EXPECT_EQ(result ? "" : result.error().display_chain(), c.message);
-    EXPECT_TRUE(result || result.error().chain().size() == 1u);
-  }
-  const Element hashes = with_ids({"h", "h"}, "idHash");
-  EXPECT_EQ(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "idHash").error().message(),
-            "New duplicate idHash values introduced: h");
-  EXPECT_TRUE(ensure_no_fresh_duplicate_attrs(el("XmlState"), hashes, "uniqueId"));
-}
-
 std::string structure_error(const Element& root) {
   auto result = ensure_required_structure(root);
   return result ? "" : result.error().display_chain();
@@ -117,18 +80,6 @@ TEST(TraceHash, KnownVectors) {
   EXPECT_NE(
       trace_hash({item(0, {StressOperation::Copy{"slice", "1", {}, {}}}, success, "success")}),
       trace_hash({item(0, {StressOperation::Copy{"slice", "1", "", {}}}, success, "success")}));
-}
-
-TEST(SipHash13, StreamingMatchesOneShotAcrossBlockBoundaries) {
-  const std::string data = "0123456789abcdefghijklmnopqrstuvwxyz";
-  SipHash13 whole(0, 0);
-  whole.write(data);
-  for (std::size_t split = 0; split <= data.size(); ++split) {
-    SipHash13 parts(0, 0);
-    parts.write(std::string_view(data).substr(0, split));
-    parts.write(std::string_view(data).substr(split));
-    EXPECT_EQ(parts.finish(), whole.finish()) << split;
-  }
 }
 
 TEST(Utf8, ValidSequencesAndLossyReplacement) {

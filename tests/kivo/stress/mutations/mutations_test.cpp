@@ -186,44 +186,6 @@ TEST(ApplyRandomMutations, RectJitters) {
               edited(twins, {{R"(x="1" y="1")", R"(x="2" y="3")"}}));
 }
 
-TEST(ApplyRandomMutations, SliceMaskEdits) {
-  const std::string four = "gen_range 0 8|choose_index 1|gen_range_f64 -5 5|gen_range_f64 -5 5";
-  // Two points draw two offsets and add nothing; four become a diagonally moved mask.
-  const std::string two_points =
-      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><v x="2" y="2"/></InputRect></Slice>)";
-  expect_step(one_screen(two_points), {.integers = {5, 0}, .reals = {1.5, -2.0}}, 0, four,
-              one_screen(two_points));
-  expect_step(
-      one_screen(left()), {.integers = {5, 0}, .reals = {2.5, -1.0, -3.0, 0.25}}, 0,
-      four + "|gen_range_f64 -5 5|gen_range_f64 -5 5",
-      one_screen(left(
-          "Left",
-          R"(<SliceMask><Rect><v x="2.5" y="2.5"/><v x="99" y="0.0001"/><v x="97" y="47"/><v x="0.25" y="50.25"/></Rect></SliceMask>)")));
-  // Unparsable points are copied without a draw.
-  expect_step(
-      one_screen(
-          R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><u/><v x="a" y="1"/><v x="4"/></InputRect></Slice>)"),
-      {.integers = {5, 0}, .reals = {1.0}}, 0, "gen_range 0 8|choose_index 1|gen_range_f64 -5 5",
-      one_screen(
-          R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><u/><v x="a" y="1"/><v x="4"/></InputRect>
-        <SliceMask><Rect><v x="2" y="2"/><v x="a" y="1"/><v x="4"/></Rect></SliceMask></Slice>)"));
-  // An existing mask is removed or scaled, never doubled.
-  const std::string three =
-      R"(<Slice uniqueId="10"><InputRect><v x="1" y="1"/><v x="2" y="2"/><v x="3" y="3"/></InputRect>)";
-  const std::string mask = R"(<SliceMask><Rect><v x="10" y="20"/></Rect></SliceMask>)";
-  expect_step(one_screen(three + mask + "</Slice>"), {.integers = {5, 0}, .flags = {true}}, 0,
-              "gen_range 0 8|choose_index 1|gen_bool 0.35", one_screen(three + "</Slice>"));
-  // A kept mask is scaled at any depth, one factor per point that parses.
-  const std::string nested = R"(<SliceMask><Rect>
-    <v x="10" y="20"><v x="100" y="100"/></v><v x="1"/><v x="-4" y="8"/></Rect></SliceMask>)";
-  const std::string scale = "|gen_range_f64 0.85 1.15";
-  expect_step(one_screen(three + nested + "</Slice>"),
-              {.integers = {5, 0}, .reals = {0.9, 1.1, 0.85}, .flags = {false}}, 0,
-              "gen_range 0 8|choose_index 1|gen_bool 0.35" + scale + scale + scale,
-              one_screen(three + R"(<SliceMask><Rect><v x="9" y="18"><v x="110" y="110"/></v>
-    <v x="1"/><v x="0.0001" y="6.8"/></Rect></SliceMask></Slice>)"));
-}
-
 TEST(ApplyRandomMutations, LayerDuplicatesAndRemovals) {
   const std::string copy_draws = "gen_range 0 8|choose_index 1|choose_index 1|next_u64";
   expect_step(
@@ -300,35 +262,6 @@ TEST(ApplyRandomMutations, IdentityBreaks) {
               edited(twins, {{"10", "11"}, {"\"a\"", "\"Slice 5\""}}), 2);
 }
 
-// The steps only ever give zero or more, but the form holds for any value.
-TEST(MutationNumbers, SixDecimalsWithTheFloorForTinyAndNonFiniteValues) {
-  const std::pair<double, const char*> cases[] = {
-      {100, "100"},
-      {1.0 / 3.0, "0.333333"},
-      {2.0000004, "2"},
-      {0.00012, "0.00012"},
-      {0.1 + 0.2, "0.3"},
-      {-1.9999996, "-2"},
-      {-0.00004, "0.0001"},
-      {-0.0001, "-0.0001"},
-      {NAN, "0.0001"},
-      // 2^-7 and 3 * 2^-7 have seven exact decimals, the last one a 5: ties go to even.
-      {0.0078125, "0.007812"},
-      {0.0234375, "0.023438"}};
-  for (const auto& [value, text] : cases) EXPECT_EQ(m::format_decimal(value), text) << value;
-  EXPECT_EQ(m::format_decimal(DBL_MAX).size(), 309u);
-  EXPECT_EQ(m::format_decimal(DBL_MAX).substr(0, 6), "179769");
-  EXPECT_EQ(m::format_decimal(-DBL_MAX).size(), 310u);
-
-  const auto point =
-      el("v", {{"x", "12.5"}, {"y", ".5e1"}, {"a", "abc"}, {"b", " 1"}, {"c", "-INF"}});
-  EXPECT_EQ(m::parse_attr_f64(point, "x"), 12.5);
-  EXPECT_EQ(m::parse_attr_f64(point, "y"), 5.0);
-  EXPECT_EQ(m::parse_attr_f64(point, "c"), -INFINITY);
-  EXPECT_FALSE(m::parse_attr_f64(point, "a") || m::parse_attr_f64(point, "b") ||
-               m::parse_attr_f64(point, "z"));
-}
-
 constexpr const char* kNested = R"(<XmlState uniqueId="0">
   <Screen uniqueId="1">
     <Slice uniqueId="10"><Mask uniqueId="11"/></Slice>
@@ -339,41 +272,5 @@ constexpr const char* kNested = R"(<XmlState uniqueId="0">
 </XmlState>)";
 
 using Refs = std::vector<m::TaggedId>;
-
-TEST(MutationSearch, CollectsAndFindsInPreOrder) {
-  auto doc = parse_doc(kNested);
-  Refs layers, identities;
-  m::collect_layer_refs_rec(doc, layers);
-  EXPECT_EQ(layers, (Refs{{"Slice", "10"}, {"Mask", "11"}, {"Mask", "20"}, {"Slice", "10"}}));
-  m::collect_ids_with_tags_rec(doc, identities);
-  EXPECT_EQ(identities, (Refs{{"Screen", "1"},
-                              {"Slice", "10"},
-                              {"Mask", "11"},
-                              {"Screen", "2"},
-                              {"Mask", "20"},
-                              {"Slice", "10"}}));
-  std::vector<std::string> screens{"kept"};
-  m::collect_ids_by_tag_rec(doc, "Screen", screens);
-  EXPECT_EQ(screens, (std::vector<std::string>{"kept", "1", "2"}));
-
-  const auto* first = m::find_element_by_unique_id_tag(doc, "10", "Slice");
-  ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->attr("name"), nullptr);
-  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "10", "Mask"), nullptr);
-  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "12", "Slice"), nullptr);  // case matters
-  EXPECT_EQ(m::find_element_by_unique_id_tag(doc, "0", "XmlState"), &doc);
-
-  const auto layer =
-      parse_doc(R"(<Slice><Params><Param name="Name" value="nameless group"/></Params>
-    <Params name="Common"><Param name="Name"/><param name="Name" value="lower case"/>
-      <Param name="Name" value="Real"/><Param name="Name" value="Later"/></Params>
-    <Params name="Common"><Param name="Name" value="second group"/></Params></Slice>)");
-  const auto* group = m::params_by_name(layer.children, "Common");
-  ASSERT_NE(group, nullptr);
-  EXPECT_EQ(m::find_param_value(group->children, "Name"), "Real");
-  EXPECT_EQ(m::find_param_value(group->children, "Enabled"), std::nullopt);
-  EXPECT_EQ(m::params_by_name(layer.children, "Params"), nullptr);
-  EXPECT_EQ(m::params_by_name(layer.children, "common"), nullptr);
-}
 
 }  // namespace
