@@ -11,6 +11,32 @@ using namespace kivo;
 using namespace kivo::xml_utils;
 using kivo::test::parse_doc;
 
+const std::string& text_of(const XMLNode& node) { return std::get<Text>(node.value).text; }
+
+TEST(Parse, BuildsEveryNodeKindInDocumentOrderAndDropsBlankText) {
+  Element root = parse_doc(
+      "<?xml version=\"1.0\"?>\n<!-- outside --><r>\n  <!--c-->\n  <?pi data here?>\n"
+      "  <?bare?><![CDATA[a<b]]>t &amp; &#x41;<![CDATA[]]>\n<a> x </a> <b>  "
+      "</b>a&lt;\nb&#xD;c</r>");
+  Element a = test::el("a");
+  a.children.push_back(XMLNode{Text{" x "}});
+  EXPECT_EQ(root.children,
+            (std::vector<XMLNode>{XMLNode{Comment{"c"}},
+                                  XMLNode{ProcessingInstruction{"pi", "data here"}},
+                                  XMLNode{ProcessingInstruction{"bare", std::nullopt}},
+                                  XMLNode{CData{"a<b"}}, XMLNode{Text{"t & A"}}, XMLNode{CData{""}},
+                                  XMLNode{a}, XMLNode{test::el("b")}, XMLNode{Text{"a<\nb\rc"}}}));
+  // Internal entities expand, character references inside them included; external ones are
+  // not read.
+  EXPECT_EQ(text_of(parse_doc("<!DOCTYPE r [<!ENTITY e \"ent&#38;#38;ity\"><!ENTITY ext SYSTEM "
+                              "\"file:///etc/hostname\">]><r>&e; and&ext;&e;</r>")
+                        .children.at(0)),
+            "ent&ity andent&ity");
+  root = parse_doc("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><r v=\"\xE9\">\xFC</r>");
+  EXPECT_EQ(*root.attr("v"), "\xC3\xA9");
+  EXPECT_EQ(text_of(root.children.at(0)), "\xC3\xBC");
+}
+
 TEST(Parse, ComparesBindingsByContentNotByIdentity) {
   Element first = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
   Element second = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
