@@ -122,6 +122,9 @@ TEST(ExecuteWithInvariants, OutcomesOfSuccessesRefusalsAndFaults) {
   append_screen(flawed, screen("5", "B", {el("Slice", {{"uniqueId", ""}})}));
   ASSERT_FALSE(validation::validate_doc(flawed).empty());
   EXPECT_EQ(execute_with_invariants(source_preset(), flawed, copy_op("screen", "1")), "success");
+  // A refusal is expected only by an error outcome holding the fragment.
+  const ExpectedOutcome any_error{ExpectedOutcome::ErrorContains{""}};
+  EXPECT_FALSE(satisfies("success", any_error) || satisfies("panic:x", any_error));
 }
 
 const std::string kPreset =

@@ -13,9 +13,9 @@ TEST(DeriveFailureMessage, FaultsPassThroughAndMismatchesAreWorded) {
             "invariant:New duplicate");
   EXPECT_EQ(derive_failure_message(1, {ExpectedOutcome::Success{}}, "panic:boom"), "panic:boom");
   EXPECT_EQ(
-      derive_failure_message(12, {ExpectedOutcome::ErrorContains{"a\"b\\c\nd\x01"}}, "success"),
+      derive_failure_message(12, {ExpectedOutcome::ErrorContains{"a\"b\\c\nd\x01 e"}}, "success"),
       "Outcome mismatch for operation at step 12. expected=ErrorContains(\"a\\\"b\\\\c\\nd"
-      "\\u{1}\"), observed='success'.");
+      "\\u{1} e\"), observed='success'.");
   EXPECT_EQ(derive_failure_message(2, {ExpectedOutcome::Any{}}, "odd"),
             "Outcome mismatch for operation at step 2. expected=Any, observed='odd'.");
 }
