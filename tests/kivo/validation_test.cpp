@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "kivo/xml_utils.hpp"
 #include "support/presets.hpp"
 
 namespace {

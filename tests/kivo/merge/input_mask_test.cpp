@@ -1,7 +1,4 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
-#include <cmath>
 
 #include "kivo/merge.hpp"
 #include "support/presets.hpp"

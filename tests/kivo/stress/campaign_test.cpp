@@ -11,7 +11,6 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/cli.hpp"
-#include "kivo/stress/config.hpp"
 #include "support/presets.hpp"
 #include "support/process.hpp"
 #include "support/sample_artifact.hpp"

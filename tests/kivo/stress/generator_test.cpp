@@ -5,8 +5,6 @@
 #include <chrono>
 #include <limits>
 
-#include "kivo/stress/mutations.hpp"
-#include "kivo/stress/rng.hpp"
 #include "support/presets.hpp"
 
 namespace {

@@ -4,14 +4,10 @@
 
 #include <cmath>
 #include <cstdint>
-#include <limits>
-
-#include "support/rngs.hpp"
 
 namespace {
 
 using kivo::stress::StressRng;
-constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
 
 TEST(ChachaBlock, MatchesThePublishedTwelveRoundVector) {
   // All-zero key, nonce and block counter.

@@ -10,7 +10,6 @@ namespace kivo::stress::checks {
 namespace {
 
 using namespace kivo::test;
-using Set = std::unordered_set<std::string>;
 
 std::string structure_error(const Element& root) {
   auto result = ensure_required_structure(root);

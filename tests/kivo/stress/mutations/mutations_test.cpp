@@ -2,9 +2,6 @@
 // a seed always gives the same corpus.
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <cmath>
-
 #include "kivo/stress/mutations.hpp"
 #include "support/presets.hpp"
 #include "support/rngs.hpp"
@@ -261,16 +258,5 @@ TEST(ApplyRandomMutations, IdentityBreaks) {
               "gen_range 0 8|choose_index 2|gen_range 1 10000",
               edited(twins, {{"10", "11"}, {"\"a\"", "\"Slice 5\""}}), 2);
 }
-
-constexpr const char* kNested = R"(<XmlState uniqueId="0">
-  <Screen uniqueId="1">
-    <Slice uniqueId="10"><Mask uniqueId="11"/></Slice>
-    <Mask/>
-    <slice uniqueId="12"/>
-  </Screen>
-  <Screen uniqueId="2"><Mask uniqueId="20"/><Slice uniqueId="10" name="twin"/></Screen>
-</XmlState>)";
-
-using Refs = std::vector<m::TaggedId>;
 
 }  // namespace
