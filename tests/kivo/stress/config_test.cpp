@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <sstream>
 
 #include "kivo/stress/cli.hpp"
@@ -76,6 +77,20 @@ TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
   // The lower end of the rate range, even as negative zero.
   const double negative_zero = from_args(Args{"--invalid-rate", "-0"})->invalid_rate;
   EXPECT_TRUE(negative_zero == 0.0 && std::signbit(negative_zero));
+}
+
+// Paths are taken verbatim, even when they look like flags, and made absolute against the working
+// directory, or against "." once that directory is gone.
+TEST(FromArgs, PathsAreMadeAbsolute) {
+  const auto cwd = std::filesystem::current_path();
+  EXPECT_EQ(from_args(Args{"--template", "--docs"})->template_path, cwd / "--docs");
+  const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
+  std::filesystem::create_directories(doomed);
+  std::filesystem::current_path(doomed);
+  std::filesystem::remove(doomed);
+  const auto fallback = kivo::stress::normalize_path("file.xml");
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(fallback, "./file.xml");
 }
 
 // Each refusal as `from_args` words it, and as the program prints it with status 1.

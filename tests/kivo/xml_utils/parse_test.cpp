@@ -37,6 +37,32 @@ TEST(Parse, BuildsEveryNodeKindInDocumentOrderAndDropsBlankText) {
   EXPECT_EQ(text_of(root.children.at(0)), "\xC3\xBC");
 }
 
+// An inner redeclaration ends with its element and an empty default undeclares it.
+TEST(Parse, RecordsTheBindingsInForceOnEachDeclaringElement) {
+  Element root = parse_doc(
+      "<p:r xmlns:p=\"urn:p\" xmlns=\"urn:d\"><f xmlns:p=\"urn:p2\"/><e xmlns=\"\"/><c/></p:r>");
+  EXPECT_EQ(root.prefix, "p");
+  EXPECT_EQ(root.namespace_uri, "urn:p");
+  EXPECT_EQ(root.namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p"}}));
+  EXPECT_EQ(child(root, "f")->namespaces, (Namespaces{{"", "urn:d"}, {"p", "urn:p2"}}));
+  EXPECT_EQ(child(root, "e")->namespaces, (Namespaces{{"p", "urn:p"}}));
+  EXPECT_EQ(child(root, "e")->namespace_uri, std::nullopt);
+  EXPECT_EQ(child(root, "c")->namespace_uri, "urn:d");
+  EXPECT_TRUE(child(root, "c")->namespaces.shares_with(root.namespaces));
+}
+
+// Setting takes the first Param of the name, with a value or not; a miss changes nothing.
+TEST(Lookups, SetParamValue) {
+  Element group =
+      parse_doc("<Params><Param name=\"Name\"/><Param name=\"Name\" value=\"X\"/></Params>");
+  EXPECT_TRUE(set_param_value(group, "Name", "Y"));
+  EXPECT_EQ(test::written(group), test::normalized("<Params><Param name=\"Name\" value=\"Y\"/>"
+                                                   "<Param name=\"Name\" value=\"X\"/></Params>"));
+  const Element before = group;
+  EXPECT_FALSE(set_param_value(group, "Other", "Y"));
+  EXPECT_EQ(group, before);
+}
+
 TEST(Parse, ComparesBindingsByContentNotByIdentity) {
   Element first = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
   Element second = parse_doc("<r xmlns:p=\"urn:p\"><c/></r>");
