@@ -8,6 +8,7 @@
 
 #include "kivo/stress/cli.hpp"
 #include "kivo/stress/usage.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -84,10 +85,9 @@ TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
 TEST(FromArgs, PathsAreMadeAbsolute) {
   const auto cwd = std::filesystem::current_path();
   EXPECT_EQ(from_args(Args{"--template", "--docs"})->template_path, cwd / "--docs");
-  const auto doomed = std::filesystem::temp_directory_path() / "kivo_cwd_gone";
-  std::filesystem::create_directories(doomed);
-  std::filesystem::current_path(doomed);
-  std::filesystem::remove(doomed);
+  const kivo::test::TempDir doomed;
+  std::filesystem::current_path(doomed.path());
+  std::filesystem::remove(doomed.path());
   const auto fallback = kivo::stress::normalize_path("file.xml");
   std::filesystem::current_path(cwd);
   EXPECT_EQ(fallback, "./file.xml");
