@@ -1,3 +1,4 @@
+#include <array>
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -52,15 +53,38 @@ IdMap assign_fresh_ids(const Element& inserted, const Element& target_root,
   return mapping;
 }
 
+// The maps that may rewrite attribute `name`, in the order they are tried: an identifier only
+// by the map of its own kind, any other attribute (a reference) by the uniqueId map first.
+std::array<const IdMap*, 2> maps_for(std::string_view name, const model::Remap& remap) {
+  if (name == "uniqueId") return {&remap.unique_id_map, nullptr};
+  if (name == "idHash") return {&remap.id_hash_map, nullptr};
+  return {&remap.unique_id_map, &remap.id_hash_map};
+}
+
+// Rewrites each attribute of the subtree once at most. Rewriting a new value again would let a
+// new uniqueId that equals an old idHash become an idHash value and clash with the target.
+void rewrite_once(Element& element, const model::Remap& remap) {
+  for (auto& [name, value] : element.attributes.entries()) {
+    for (const IdMap* map : maps_for(name, remap)) {
+      if (!map) break;
+      if (auto found = map->find(value); found != map->end()) {
+        value = found->second;
+        break;
+      }
+    }
+  }
+  for (XMLNode& node : element.children) {
+    if (Element* nested = node.as_element()) rewrite_once(*nested, remap);
+  }
+}
+
 }  // namespace
 
 model::Remap remap_ids_for_insert(Element& inserted, const Element& target_root) {
   model::Remap remap;
   remap.unique_id_map = assign_fresh_ids(inserted, target_root, "uniqueId", 1);
   remap.id_hash_map = assign_fresh_ids(inserted, target_root, "idHash", 10000000000ULL);
-  // The idHash pass runs over the result of the uniqueId pass.
-  xml_utils::replace_attr_values(inserted, remap.unique_id_map);
-  xml_utils::replace_attr_values(inserted, remap.id_hash_map);
+  rewrite_once(inserted, remap);
   return remap;
 }
 

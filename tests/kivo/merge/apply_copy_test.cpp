@@ -58,6 +58,26 @@ TEST(ApplyCopy, ScreenBetweenIdenticalPresetsIsRenamedAndRenumbered) {
               ElementsAre("Screen name 'Main' existed in target; renamed to 'Main (Copy 2)'."));
 }
 
+// The new uniqueId 2 equals the copied screen's old idHash, and a reference names that idHash: each
+// attribute is rewritten once, by the map of its own kind, so identifiers stay fresh and the map
+// tells where each went.
+TEST(ApplyCopy, IdentifiersOfOverlappingRangesAreRewrittenOnceByTheirOwnKind) {
+  Element target = preset({el("Screen", {{"uniqueId", "1"}, {"idHash", "3"}, {"name", "T"}})});
+  const Element source = preset(
+      {el("Screen", {{"uniqueId", "7"}, {"idHash", "2"}, {"name", "S"}},
+          {el("Slice", {{"uniqueId", "8"}, {"idHash", "9"}, {"ref", "2"}, {"link", "7"}})})});
+  auto result = apply_copy(source, target, screen_request("7"));
+  ASSERT_TRUE(result) << result.error().message();
+  EXPECT_EQ(result->remap.unique_id_map,
+            (std::unordered_map<std::string, std::string>{{"7", "2"}, {"8", "3"}}));
+  EXPECT_EQ(result->remap.id_hash_map,
+            (std::unordered_map<std::string, std::string>{{"2", "4"}, {"9", "5"}}));
+  EXPECT_EQ(*child_elements(*xml_utils::child(*xml_utils::child(target, "ScreenSetup"), "screens"))
+                 .back(),
+            el("Screen", {{"uniqueId", "2"}, {"idHash", "4"}, {"name", "S"}},
+               {el("Slice", {{"uniqueId", "3"}, {"idHash", "5"}, {"ref", "4"}, {"link", "2"}})}));
+}
+
 TEST(ApplyCopy, RefusalsInOrderLeaveTargetAndSourceUnchanged) {
   const Element sample = sample_preset();
   const Element no_setup = el("XmlState", {}, {el("Other")});
