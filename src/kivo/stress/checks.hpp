@@ -1,5 +1,6 @@
 #pragma once
 
+#include <expected>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -8,6 +9,7 @@
 #include "kivo/element.hpp"
 #include "kivo/stress/error.hpp"
 #include "kivo/stress/operation.hpp"
+#include "kivo/xml_errors.hpp"
 
 namespace kivo::stress::checks {
 
@@ -27,6 +29,12 @@ struct RoundTrip {
   Element reread;
   std::vector<std::string> messages;
 };
+/// The library writer's text of `root` (a test may plant a fault in the writer).
+std::expected<std::string, WriteError> library_text(const Element& root);
+/// The library reader's tree of `text` (a test may plant a fault in the reader).
+std::expected<Element, ParseError> library_reading(std::string_view text);
+/// The library validation's messages on `root` (a test may plant a fault in it).
+std::vector<std::string> library_validation(const Element& root);
 /// Writes, re-parses and checks the preset's required structure.
 Result<RoundTrip> roundtrip(const Element& root);
 /// Writes, re-parses and checks the preset; returns the validation messages.

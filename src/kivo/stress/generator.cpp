@@ -11,7 +11,9 @@
 #endif
 
 #include "kivo/stress/mutations.hpp"
+#include "kivo/stress/oracle.hpp"
 #include "kivo/stress/rng.hpp"
+#include "kivo/stress/situations.hpp"
 
 namespace kivo::stress::generator {
 namespace {
@@ -19,6 +21,7 @@ namespace {
 constexpr std::uint64_t kCorpusSeedSalt = 0xC0FFEE;
 // A stream of its own, so the ordinary part of each strict document is the ordinary document.
 constexpr std::uint64_t kStrictEditSalt = 0x57A1C7;
+constexpr double kSmallShare = 0.5;
 
 std::string out_of_memory(std::uint64_t docs) {
   return "Out of memory while generating " + std::to_string(docs) + " documents";
@@ -44,6 +47,20 @@ std::optional<Error> refuse_impossible_count(const Element& template_root, std::
 std::uint64_t heap_bytes(const std::string& text) {
   static const std::size_t inline_capacity = std::string().capacity();
   return text.size() > inline_capacity ? text.size() + 1 : 0;
+}
+
+// The strict part of a document: hard cases for the writer and the engine's naming rules, and
+// situations at the engine's less common decisions, half of them in small presets where each
+// request meets them more often.
+void strict_document(Element& doc, Rng& rng) {
+  if (rng.gen_bool(kSmallShare)) situations::cut_small(doc, rng);
+  mutations::apply_strict_edits(doc, rng, rng.gen_range(2, 7));
+  situations::build(doc, rng, rng.gen_range(8, 25));
+  // A case stores its documents as text, so a document must be one that text can hold: a CDATA
+  // section holding "]]>", CR LF inside CDATA or two adjacent texts would read back otherwise and
+  // the case would not replay. What the text reads back as is the harness's own account, so a
+  // faulty reader cannot shape the corpus it is judged on.
+  doc = oracle::read_back(doc);
 }
 
 GeneratedDoc generate_one(const Element& template_root, std::uint64_t index, Rng& rng, double p,
@@ -106,9 +123,7 @@ Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
     }
     if (config.strict) {
       auto strict_rng = StressRng::seed_from_u64(config.seed ^ kStrictEditSalt);
-      for (GeneratedDoc& generated : corpus) {
-        mutations::apply_strict_edits(generated.doc, strict_rng, strict_rng.gen_range(2, 7));
-      }
+      for (GeneratedDoc& generated : corpus) strict_document(generated.doc, strict_rng);
     }
     return corpus;
   } catch (const std::bad_alloc& error) {

@@ -68,7 +68,7 @@ void remap_ids_in_subtree(Element& element, Rng& rng);
 void apply_random_mutations(Element& root, Rng& rng, std::uint64_t count, double invalid_bias);
 /// Strict runs only: `count` edits with names and content the ordinary corpus never holds
 /// (markup characters and line breaks in names, copy suffixes, DmxScreens named like Screens,
-/// text, CDATA and comments among elements), then the tree as its own text reads back.
+/// text, CDATA and comments among elements).
 void apply_strict_edits(Element& root, Rng& rng, std::uint64_t count);
 
 }  // namespace kivo::stress::mutations

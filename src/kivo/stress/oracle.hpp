@@ -14,6 +14,7 @@
 
 #include "kivo/element.hpp"
 #include "kivo/stress/operation.hpp"
+#include "kivo/stress/oracle/decisions.hpp"
 
 namespace kivo::stress::oracle {
 
@@ -37,11 +38,17 @@ struct Expectation {
   std::vector<std::string> messages;
   IdMap unique_id_map;
   IdMap id_hash_map;
+  /// What the engine must decide on the way.
+  Decisions decisions;
 };
 
 /// The expectation of `operation` on the two documents as they stand before it.
 Expectation expect(const Element& source, const Element& target, const StressOperation& operation);
 
+/// The unusual shapes `operation` meets in the parts of both documents it reads: names that
+/// differ from looked-up ones only in letter case, prefixed names.
+Decisions shape_decisions(const Element& source, const Element& target,
+                          const StressOperation& operation);
 /// A fingerprint of the whole tree (attribute order ignored), leaving out the node at `skip`.
 std::uint64_t fingerprint(const Element& root, const NodePath* skip = nullptr);
 /// The node at `path`, or nullptr.
@@ -53,12 +60,19 @@ std::optional<std::string> first_difference(const Element& expected, const Eleme
                                             const std::string& where);
 /// How `reread` differs from what reading the text of `memory` must give, if at all.
 std::optional<std::string> reread_difference(const Element& memory, const Element& reread);
-/// True when any element carries namespace information.
-bool has_namespace_info(const Element& root);
-/// The fixed text form of a tree without namespace information, or why it cannot be written.
+/// The tree that reading the fixed text form of `memory` must give.
+Element read_back(const Element& memory);
+/// The fixed text form of a tree, or why it cannot be written.
 std::expected<std::string, std::string> fixed_form(const Element& root);
-/// How `written` differs from the fixed text form of `root`, if at all (namespace-free trees).
+/// How `written` differs from the fixed text form of `root`, if at all.
 std::optional<std::string> text_form_difference(const Element& root, std::string_view written);
+/// The messages validating `root` must report, in order.
+std::vector<std::string> expected_validation(const Element& root);
+/// Gives `root` one or two defects validation must report, chosen by `choice`.
+void apply_validation_probe(Element& root, std::uint64_t choice);
+/// How observed validation messages differ from the expected ones, if at all.
+std::optional<std::string> validation_difference(const std::vector<std::string>& observed,
+                                                 const std::vector<std::string>& expected);
 /// `text` in single quotes for a one-line message: control characters escaped, long text cut.
 std::string shown(std::string_view text);
 

@@ -46,10 +46,6 @@ struct PlannedOperation {
 /// Plans one operation for the pair, or nothing; reads both documents only.
 std::optional<PlannedOperation> plan_operation(const Element& source, const Element& target,
                                                Rng& rng);
-/// As `plan_operation`, but a share of the slots plans a request the engine must refuse, with
-/// the refusal's exact text as the expectation.
-std::optional<PlannedOperation> plan_operation_strict(const Element& source, const Element& target,
-                                                      Rng& rng);
 /// The slices under the screens list of a root's children, in document order.
 std::vector<SliceInfo> collect_slices(std::span<const XMLNode> root_children);
 /// Appends the uniqueId of every `Screen` in the subtree, pre-order.

@@ -3,8 +3,9 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/file_io.hpp"
+#include "kivo/stress/checks.hpp"
+#include "kivo/stress/oracle.hpp"
 #include "kivo/stress/text_file.hpp"
-#include "kivo/xml_utils.hpp"
 
 namespace kivo::stress::artifacts {
 namespace {
@@ -39,8 +40,15 @@ Result<fs::path> create_case_dir(const fs::path& out_dir, std::uint64_t seed) {
                     std::make_error_code(std::errc::file_exists));
 }
 
-Result<std::string> xml_text(const Element& root) {
-  auto text = xml_utils::write_xml_string(root);
+// Strict cases are written in the fixed form by the harness's own writer, so that a case still
+// reads back, and replays, when the library's writer is at fault.
+Result<std::string> xml_text(const Element& root, bool strict) {
+  if (strict) {
+    auto text = oracle::fixed_form(root);
+    if (!text) return std::unexpected(Error::from_app(AppError::xml_write({text.error()})));
+    return std::move(*text);
+  }
+  auto text = checks::library_text(root);
   if (!text) return std::unexpected(Error::from_app(AppError::xml_write(text.error())));
   return std::move(*text);
 }
@@ -53,15 +61,15 @@ Result<void> write_case_file(const fs::path& dir, const std::string& name, std::
 }
 
 Result<void> write_presets(const fs::path& dir, const Element& source_before,
-                           const Element& target_before, const Element* target_after) {
-  auto source_text = xml_text(source_before);
+                           const Element& target_before, const Element* target_after, bool strict) {
+  auto source_text = xml_text(source_before, strict);
   if (!source_text) return std::unexpected(std::move(source_text.error()));
-  auto target_text = xml_text(target_before);
+  auto target_text = xml_text(target_before, strict);
   if (!target_text) return std::unexpected(std::move(target_text.error()));
   if (auto ok = write_case_file(dir, "source_before.xml", *source_text); !ok) return ok;
   if (auto ok = write_case_file(dir, "target_before.xml", *target_text); !ok) return ok;
   if (target_after == nullptr) return {};
-  auto after_text = xml_text(*target_after);
+  auto after_text = xml_text(*target_after, strict);
   if (!after_text) return std::unexpected(std::move(after_text.error()));
   return write_case_file(dir, "target_after.xml", *after_text);
 }
@@ -77,7 +85,8 @@ Result<fs::path> persist_failure_artifact(const fs::path& out_dir, const Failure
   if (code) return io_failure("failed to create stress out dir " + out_dir.string(), code);
   auto dir = create_case_dir(out_dir, artifact.seed);
   if (!dir) return dir;
-  if (auto ok = write_presets(*dir, source_before, target_before, target_after); !ok) {
+  if (auto ok = write_presets(*dir, source_before, target_before, target_after, artifact.strict);
+      !ok) {
     return std::unexpected(std::move(ok.error()));
   }
   auto json = to_json_text(artifact);

@@ -1,30 +1,11 @@
 #include "kivo/stress/checks.hpp"
-#include "kivo/stress/replay/fault_hook.hpp"
-#include "kivo/validation.hpp"
-#include "kivo/xml_utils.hpp"
 
-namespace kivo::stress {
-namespace {
-
-replay::test_hooks::WriterOverride writer_override;
-
-std::expected<std::string, WriteError> written_text(const Element& root) {
-  if (writer_override) return writer_override(root);
-  return xml_utils::write_xml_string(root);
-}
-
-}  // namespace
-
-namespace replay::test_hooks {
-void set_writer_override(WriterOverride writer) { writer_override = std::move(writer); }
-}  // namespace replay::test_hooks
-
-namespace checks {
+namespace kivo::stress::checks {
 
 Result<RoundTrip> roundtrip(const Element& root) {
-  auto text = written_text(root);
+  auto text = library_text(root);
   if (!text) return std::unexpected(Error::from_app(AppError::xml_write(std::move(text.error()))));
-  auto reparsed = xml_utils::parse(*text);
+  auto reparsed = library_reading(*text);
   if (!reparsed) {
     return std::unexpected(Error::from_app(AppError::xml_parse(std::move(reparsed.error()))));
   }
@@ -32,7 +13,7 @@ Result<RoundTrip> roundtrip(const Element& root) {
   if (auto structure = ensure_required_structure(*reparsed); !structure) {
     return std::unexpected(std::move(structure.error()));
   }
-  std::vector<std::string> messages = validation::validate_doc(*reparsed);
+  std::vector<std::string> messages = library_validation(*reparsed);
   return RoundTrip{std::move(*text), std::move(*reparsed), std::move(messages)};
 }
 
@@ -42,5 +23,4 @@ Result<std::vector<std::string>> roundtrip_parse_and_validate(const Element& roo
   return std::move(result->messages);
 }
 
-}  // namespace checks
-}  // namespace kivo::stress
+}  // namespace kivo::stress::checks

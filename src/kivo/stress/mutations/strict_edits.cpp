@@ -164,12 +164,6 @@ void apply_edit(Element& root, Rng& rng) {
 
 void apply_strict_edits(Element& root, Rng& rng, std::uint64_t count) {
   for (std::uint64_t i = 0; i < count; ++i) apply_edit(root, rng);
-  // A case stores its documents as text, so a document must be one that text can hold: a CDATA
-  // section holding "]]>", CR LF inside CDATA or two adjacent texts would read back otherwise and
-  // the case would not replay.
-  if (auto text = xml_utils::write_xml_string(root)) {
-    if (auto reread = xml_utils::parse(*text)) root = std::move(*reread);
-  }
 }
 
 }  // namespace kivo::stress::mutations

@@ -18,6 +18,21 @@ struct Located {
   NodePath path;
 };
 
+/// True when `element` is named `name`; while a `LookupWitness` lives, a name that differs only in
+/// letter case, or a match with a prefix, is marked as a decision.
+bool named(const Element& element, std::string_view name);
+/// Marks the lookalike and prefixed names lookups meet, for as long as it lives (one thread).
+class LookupWitness {
+ public:
+  explicit LookupWitness(Decisions& decisions);
+  ~LookupWitness();
+  LookupWitness(const LookupWitness&) = delete;
+  LookupWitness& operator=(const LookupWitness&) = delete;
+
+ private:
+  Decisions* previous_;
+};
+
 /// Position of the first child element of `parent` named `name`.
 std::optional<std::size_t> first_child(const Element& parent, std::string_view name);
 /// The first child element named `name` below the located element.
@@ -31,10 +46,11 @@ Located find_slice(const Element& root, std::string_view id);
 /// True when `element` has a uniqueId equal to `id`.
 bool has_id(const Element& element, std::string_view id);
 
-/// Display name of a screen: "Params" Name, else the name attribute, else "Screen".
-std::string screen_name(const Element& screen);
+/// Display name of a screen: "Params" Name, else the name attribute, else "Screen"; the rules it
+/// took are marked in `decisions` when given.
+std::string screen_name(const Element& screen, Decisions* decisions = nullptr);
 /// Display name of a layer: "Common" Name, else its tag.
-std::string layer_name(const Element& layer);
+std::string layer_name(const Element& layer, Decisions* decisions = nullptr);
 /// The first "Params" child whose name attribute is `group`.
 Element* group(Element& element, std::string_view group);
 /// Sets the value of the group's first Param named `name`, when there is one.
@@ -42,9 +58,12 @@ void set_param(Element& group, std::string_view name, const std::string& value);
 /// `base`, else "base (Copy)", else "base (Copy N)" for N = 2, 3, ...
 std::string free_name(const std::string& base, const std::unordered_set<std::string>& taken);
 
-/// Renumbers the identifiers of `subtree` against the whole target; fills both maps.
-void renumber(Element& subtree, const Element& target, IdMap& unique_ids, IdMap& id_hashes);
+/// Renumbers the identifiers of `subtree` against the whole target; fills both maps and marks the
+/// cases of the renumbering it met.
+void renumber(Element& subtree, const Element& target, Expectation& expectation);
 
+/// True when `name` is a name the fixed text form can write (an XML name without colon).
+bool fixed_form_name(std::string_view name);
 /// Space, tab, line feed or carriage return.
 bool xml_space(char c);
 /// `text` with CR LF and lone CR turned into LF, as a reader sees comments and instructions.

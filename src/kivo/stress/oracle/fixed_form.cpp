@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kivo/stress/oracle/detail.hpp"
+#include "kivo/stress/oracle/written_names.hpp"
 
 namespace kivo::stress::oracle {
 namespace {
@@ -100,7 +101,16 @@ class Writer {
 
   void element(const Element& element, std::size_t depth) {
     if (!valid_name(element.name)) throw Unwritable{"element name " + shown(element.name)};
-    out += '<' + element.name;
+    const std::size_t scope_mark = scope_.mark();
+    const detail::WrittenName written = scope_.enter(element);
+    const std::string qualified =
+        written.prefix.empty() ? element.name : written.prefix + ':' + element.name;
+    out += '<' + qualified;
+    for (const auto& [prefix, uri] : written.declarations) {
+      out += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";
+      escaped(uri, true);
+      out += '"';
+    }
     for (const auto& [name, value] : element.attributes) {
       if (!valid_name(name) || name == "xmlns") throw Unwritable{"attribute name " + shown(name)};
       if (!valid_text(value)) throw Unwritable{"attribute value " + shown(value)};
@@ -112,6 +122,7 @@ class Writer {
     const CharacterRun leading = character_run(nodes, 0);
     if (leading.end == nodes.size() && leading.blank) {
       out += "/>";
+      scope_.restore(scope_mark);
       return;
     }
     out += '>';
@@ -133,7 +144,8 @@ class Writer {
       after_text = cdata;
     }
     if (!after_text) indent(depth);
-    out += "</" + element.name + '>';
+    out += "</" + qualified + '>';
+    scope_.restore(scope_mark);
   }
 
  private:
@@ -233,6 +245,8 @@ class Writer {
         },
         node.value);
   }
+
+  detail::WrittenScope scope_;
 };
 
 // Line and column (from 1) of byte `offset`.
@@ -261,8 +275,11 @@ std::expected<std::string, std::string> fixed_form(const Element& root) {
   }
 }
 
+namespace detail {
+bool fixed_form_name(std::string_view name) { return valid_name(name); }
+}  // namespace detail
+
 std::optional<std::string> text_form_difference(const Element& root, std::string_view written) {
-  if (has_namespace_info(root)) return std::nullopt;
   auto expected = fixed_form(root);
   if (!expected) {
     return "the writer wrote a tree that has no faithful text form: " + expected.error();

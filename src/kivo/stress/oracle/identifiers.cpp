@@ -27,50 +27,97 @@ void gather(const Element& element, std::string_view attribute, std::vector<std:
   }
 }
 
-IdMap fresh_values(const Element& subtree, const Element& target, std::string_view attribute,
-                   std::uint64_t fallback) {
+struct Kind {
+  std::string_view attribute;
+  std::uint64_t fallback;
+  Decision fallback_used;
+};
+
+IdMap fresh_values(const Element& subtree, const Element& target, const Kind& kind,
+                   Decisions& decisions) {
   std::vector<std::string> used_list;
-  gather(target, attribute, used_list);
+  gather(target, kind.attribute, used_list);
   std::unordered_set<std::string> used(used_list.begin(), used_list.end());
   std::optional<std::uint64_t> largest;
   for (const std::string& value : used) {
     auto number = numeric_reading(value);
     if (number && (!largest || *number > *largest)) largest = number;
   }
-  std::uint64_t counter = largest.value_or(fallback);
+  if (!largest) mark(decisions, kind.fallback_used);
+  // The counter starts from a text written otherwise than plainly, when no plain text reads as
+  // much.
+  if (largest && !used.contains(std::to_string(*largest))) {
+    const bool signed_text = used.contains("+" + std::to_string(*largest));
+    mark(decisions,
+         signed_text ? Decision::CounterFromSignedText : Decision::CounterFromPaddedText);
+  }
+  std::uint64_t counter = largest.value_or(kind.fallback);
   std::vector<std::string> old_values;
-  gather(subtree, attribute, old_values);
+  gather(subtree, kind.attribute, old_values);
   IdMap mapping;
   for (const std::string& old_value : old_values) {
     std::string candidate;
     do {
+      if (counter == std::numeric_limits<std::uint64_t>::max())
+        mark(decisions, Decision::CounterWrapped);
       candidate = std::to_string(++counter);
+      if (used.contains(candidate)) mark(decisions, Decision::CandidateSkipped);
     } while (used.contains(candidate));
     used.insert(candidate);
+    if (mapping.contains(old_value)) mark(decisions, Decision::RepeatedInSubtree);
     mapping[old_value] = candidate;
   }
   return mapping;
 }
 
-// Each attribute value is looked up once: a replaced value is never replaced again.
-void rewrite(Element& element, const IdMap& mapping) {
-  if (mapping.empty()) return;
-  for (auto& entry : element.attributes.entries()) {
-    auto found = mapping.find(entry.second);
-    if (found != mapping.end()) entry.second = found->second;
+// The new value of one attribute: an identifier takes the map of its own kind, a reference the
+// uniqueId map and then the idHash map. Each value is rewritten once at most.
+const std::string* renamed(const std::string& attribute, const std::string& value,
+                           const IdMap& unique_ids, const IdMap& id_hashes) {
+  if (attribute != "idHash") {
+    if (auto found = unique_ids.find(value); found != unique_ids.end()) return &found->second;
+    if (attribute == "uniqueId") return nullptr;
+  }
+  auto found = id_hashes.find(value);
+  return found == id_hashes.end() ? nullptr : &found->second;
+}
+
+void rewrite(Element& element, const IdMap& unique_ids, const IdMap& id_hashes,
+             Decisions& decisions) {
+  for (auto& [attribute, value] : element.attributes.entries()) {
+    const std::string* now = renamed(attribute, value, unique_ids, id_hashes);
+    if (!now) continue;
+    if (attribute != "uniqueId" && attribute != "idHash")
+      mark(decisions, Decision::ReferenceRewritten);
+    value = *now;
   }
   for (XMLNode& node : element.children) {
-    if (Element* child = node.as_element()) rewrite(*child, mapping);
+    if (Element* child = node.as_element()) rewrite(*child, unique_ids, id_hashes, decisions);
   }
+}
+
+// True when a new value of one map is an old value of the other.
+bool meets(const IdMap& news, const IdMap& olds) {
+  for (const auto& [old_value, new_value] : news) {
+    if (olds.contains(new_value)) return true;
+  }
+  return false;
 }
 
 }  // namespace
 
-void renumber(Element& subtree, const Element& target, IdMap& unique_ids, IdMap& id_hashes) {
-  unique_ids = fresh_values(subtree, target, "uniqueId", 1);
-  id_hashes = fresh_values(subtree, target, "idHash", 10000000000ULL);
-  rewrite(subtree, unique_ids);
-  rewrite(subtree, id_hashes);
+void renumber(Element& subtree, const Element& target, Expectation& expectation) {
+  Decisions& decisions = expectation.decisions;
+  expectation.unique_id_map =
+      fresh_values(subtree, target, {"uniqueId", 1, Decision::UniqueIdFallback}, decisions);
+  expectation.id_hash_map = fresh_values(
+      subtree, target, {"idHash", 10000000000ULL, Decision::IdHashFallback}, decisions);
+  const IdMap& unique_ids = expectation.unique_id_map;
+  const IdMap& id_hashes = expectation.id_hash_map;
+  if (unique_ids.empty() && id_hashes.empty()) mark(decisions, Decision::NoIdentifiersCopied);
+  if (meets(unique_ids, id_hashes)) mark(decisions, Decision::NewUniqueIdIsOldIdHash);
+  if (meets(id_hashes, unique_ids)) mark(decisions, Decision::NewIdHashIsOldUniqueId);
+  rewrite(subtree, unique_ids, id_hashes, decisions);
 }
 
 }  // namespace kivo::stress::oracle::detail

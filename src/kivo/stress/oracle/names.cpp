@@ -3,40 +3,60 @@
 namespace kivo::stress::oracle::detail {
 namespace {
 
-const Element* group_of(const Element& element, std::string_view name) {
+void note(Decisions* decisions, Decision decision) {
+  if (decisions) mark(*decisions, decision);
+}
+
+const Element* group_of(const Element& element, std::string_view name,
+                        Decisions* decisions = nullptr) {
   for (const XMLNode& node : element.children) {
     const Element* child = node.as_element();
-    if (!child || child->name != "Params") continue;
+    if (!child || !named(*child, "Params")) continue;
     const std::string* group_name = child->attr("name");
+    if (!group_name) note(decisions, Decision::NamelessGroupPassed);
     if (group_name && *group_name == name) return child;
   }
   return nullptr;
 }
 
 // The first Param named "Name" that carries a value; earlier ones without a value are passed.
-std::optional<std::string> name_param(const Element* group) {
+std::optional<std::string> name_param(const Element* group, Decisions* decisions) {
   if (!group) return std::nullopt;
   for (const XMLNode& node : group->children) {
     const Element* param = node.as_element();
-    if (!param || param->name != "Param") continue;
+    if (!param || !named(*param, "Param")) continue;
     const std::string* name = param->attr("name");
     const std::string* value = param->attr("value");
+    if (name && *name == "Name" && !value) note(decisions, Decision::ValuelessNamePassed);
     if (name && *name == "Name" && value) return *value;
   }
+  note(decisions, Decision::GroupWithoutNamePassed);
   return std::nullopt;
+}
+
+std::string named(std::string name, Decision rule, Decisions* decisions) {
+  note(decisions, rule);
+  if (name.empty()) note(decisions, Decision::EmptyName);
+  return name;
 }
 
 }  // namespace
 
-std::string screen_name(const Element& screen) {
-  if (auto name = name_param(group_of(screen, "Params"))) return *name;
-  if (const std::string* name = screen.attr("name")) return *name;
-  return "Screen";
+std::string screen_name(const Element& screen, Decisions* decisions) {
+  const std::string* attribute = screen.attr("name");
+  if (auto name = name_param(group_of(screen, "Params", decisions), decisions)) {
+    if (attribute && *attribute != *name) note(decisions, Decision::NameSourcesDisagree);
+    return named(*name, Decision::NameFromParams, decisions);
+  }
+  if (attribute) return named(*attribute, Decision::NameFromAttribute, decisions);
+  return named("Screen", Decision::NameDefault, decisions);
 }
 
-std::string layer_name(const Element& layer) {
-  if (auto name = name_param(group_of(layer, "Common"))) return *name;
-  return layer.name;
+std::string layer_name(const Element& layer, Decisions* decisions) {
+  if (auto name = name_param(group_of(layer, "Common", decisions), decisions)) {
+    return named(*name, Decision::NameFromParams, decisions);
+  }
+  return named(layer.name, Decision::NameDefault, decisions);
 }
 
 Element* group(Element& element, std::string_view name) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string_view>
+#include <vector>
 
 #include "kivo/stress/error.hpp"
 
@@ -31,6 +32,9 @@ struct RunControl {
   stats::RunStats* stats = nullptr;
   /// Called with the case directory once a failure case is completely written.
   std::function<void(const std::filesystem::path&)> on_case_written;
+  /// Strict runs only: called at the end with how often the planned operations made each of the
+  /// oracle's decisions (indexed by `oracle::Decision`).
+  std::function<void(const std::vector<std::uint64_t>&)> on_decisions;
 };
 
 /// The message of a run that ended because its cancellation flag was raised.

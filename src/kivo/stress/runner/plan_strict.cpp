@@ -4,13 +4,13 @@
 #include "kivo/stress/mutations.hpp"
 #include "kivo/stress/oracle.hpp"
 #include "kivo/stress/runner.hpp"
+#include "kivo/stress/runner/strict_planner.hpp"
 #include "kivo/stress/runner/tree_paths.hpp"
 #include "kivo/xml_utils.hpp"
 
 namespace kivo::stress::runner {
 namespace {
 
-constexpr double kRefusalShare = 0.25;
 constexpr std::uint32_t kRefusalKinds = 12;
 const std::string kMissingScreen = "kivo-no-such-screen";
 const std::string kMissingSlice = "kivo-no-such-slice";
@@ -136,31 +136,134 @@ std::optional<StressOperation> refused_request(const Element& source, const Elem
   }
 }
 
-// The oracle's expected outcome, as the planner states expectations.
-ExpectedOutcome expectation_of(const Element& source, const Element& target,
-                               const StressOperation& operation) {
-  const oracle::Expectation expected = oracle::expect(source, target, operation);
-  if (!expected.refusal) return {ExpectedOutcome::Success{}};
-  constexpr std::string_view kPrefix = "error:";
-  return {ExpectedOutcome::ErrorContains{expected.refusal->substr(kPrefix.size())}};
+// Request kinds with their weights; the covered tables are never left out of a pair.
+struct RequestKind {
+  std::uint32_t weight;
+  bool always;
+};
+enum : std::size_t {
+  kOrdinary,
+  kRefusal,
+  kFaultPair,
+  kCrossing,
+  kLimit,
+  kSameBox,
+  kAnywhere,
+  kColliding
+};
+// Candidate requests per slot; the rarest of them is planned.
+constexpr std::size_t kCandidates = 8;
+constexpr RequestKind kRequestKinds[] = {{6, false}, {2, false}, {3, true},  {2, true},
+                                         {3, false}, {3, false}, {1, false}, {2, false}};
+
+// Takes the first combination of `queue` the documents allow and moves it to the back, so that
+// combinations that do not fit yet stay first in line.
+template <class Fits>
+std::optional<strict::Combination> next_fitting(std::deque<strict::Combination>& queue, Fits fits) {
+  for (auto it = queue.begin(); it != queue.end(); ++it) {
+    if (!fits(*it)) continue;
+    const strict::Combination chosen = *it;
+    queue.erase(it);
+    queue.push_back(chosen);
+    return chosen;
+  }
+  return std::nullopt;
+}
+
+template <class T>
+std::deque<T> shuffled(std::vector<T> items, Rng& rng) {
+  rng.shuffle(items);
+  return {items.begin(), items.end()};
 }
 
 }  // namespace
 
-std::optional<PlannedOperation> plan_operation_strict(const Element& source, const Element& target,
-                                                      Rng& rng) {
-  if (rng.gen_bool(kRefusalShare)) {
-    const std::uint32_t kind = rng.gen_range_u32(0, kRefusalKinds);
-    if (auto operation = refused_request(source, target, kind, rng)) {
-      ExpectedOutcome expected = expectation_of(source, target, *operation);
-      return PlannedOperation{std::move(*operation), std::move(expected)};
+StrictPlanner::StrictPlanner(Rng& rng)
+    : fault_pairs_(shuffled(strict::fault_pairs(), rng)),
+      crossings_(shuffled(strict::kind_crossings(), rng)) {}
+
+void StrictPlanner::start_pair(Rng& rng) {
+  enabled_ = 0;
+  for (std::size_t kind = 0; kind < std::size(kRequestKinds); ++kind) {
+    if (kRequestKinds[kind].always || rng.gen_bool(0.5)) enabled_ |= 1u << kind;
+  }
+}
+
+std::optional<StressOperation> StrictPlanner::request(std::size_t kind, const Element& source,
+                                                      const Element& target, Rng& rng) {
+  if (kind == kRefusal) {
+    return refused_request(source, target, rng.gen_range_u32(0, kRefusalKinds), rng);
+  }
+  const strict::Views views{strict::view_of(source), strict::view_of(target)};
+  switch (kind) {
+    case kFaultPair: {
+      auto pair = next_fitting(fault_pairs_,
+                               [&](const auto& c) { return strict::fault_pair_fits(c, views); });
+      return pair ? strict::fault_pair_request(*pair, views, rng) : std::nullopt;
+    }
+    case kCrossing: {
+      auto crossing =
+          next_fitting(crossings_, [&](const auto& c) { return strict::crossing_fits(c, views); });
+      return crossing ? strict::crossing_request(*crossing, views, rng) : std::nullopt;
+    }
+    case kLimit:
+      return strict::limit_paste(views, rng);
+    case kSameBox:
+      return strict::same_box_paste(views, rng);
+    case kColliding:
+      return strict::colliding_copy(source, target, views, rng);
+    default:
+      return strict::layer_from_anywhere(views, rng);
+  }
+}
+
+std::optional<StressOperation> StrictPlanner::candidate(const Element& source,
+                                                        const Element& target, Rng& rng) {
+  std::uint32_t total = 0;
+  for (std::size_t kind = 0; kind < std::size(kRequestKinds); ++kind) {
+    if (enabled_ & (1u << kind)) total += kRequestKinds[kind].weight;
+  }
+  std::uint32_t roll = rng.gen_range_u32(0, total);
+  std::size_t kind = 0;
+  for (; kind < std::size(kRequestKinds); ++kind) {
+    if (!(enabled_ & (1u << kind))) continue;
+    if (roll < kRequestKinds[kind].weight) break;
+    roll -= kRequestKinds[kind].weight;
+  }
+  if (kind != kOrdinary) {
+    if (auto operation = request(kind, source, target, rng)) return operation;
+  }
+  auto planned = plan_operation(source, target, rng);
+  return planned ? std::optional(std::move(planned->operation)) : std::nullopt;
+}
+
+std::optional<PlannedOperation> StrictPlanner::plan(const Element& source, const Element& target,
+                                                    Rng& rng) {
+  std::optional<StressOperation> best;
+  oracle::Expectation best_expected;
+  std::uint64_t best_rarity = UINT64_MAX;
+  for (std::size_t i = 0; i < kCandidates; ++i) {
+    auto operation = candidate(source, target, rng);
+    if (!operation) continue;
+    oracle::Expectation expected = oracle::expect(source, target, *operation);
+    expected.decisions |= oracle::shape_decisions(source, target, *operation);
+    const std::uint64_t rarity = coverage_.rarity(*operation, expected.decisions);
+    if (rarity < best_rarity || !best) {
+      best = std::move(operation);
+      best_expected = std::move(expected);
+      best_rarity = rarity;
     }
   }
-  // The strict corpus holds what the ordinary planner does not foresee (screens without layers,
-  // slices without input rectangles), so the oracle words every expectation.
-  auto planned = plan_operation(source, target, rng);
-  if (planned) planned->expected = expectation_of(source, target, planned->operation);
-  return planned;
+  if (!best) return std::nullopt;
+  coverage_.add(*best, best_expected.decisions);
+  ExpectedOutcome expected{ExpectedOutcome::Success{}};
+  if (best_expected.refusal) {
+    constexpr std::string_view kPrefix = "error:";
+    expected = {ExpectedOutcome::ErrorContains{best_expected.refusal->substr(kPrefix.size())}};
+  }
+  return PlannedOperation{std::move(*best), std::move(expected)};
 }
+
+std::vector<std::uint64_t> StrictPlanner::decisions_made() const { return coverage_.made(); }
 
 }  // namespace kivo::stress::runner

@@ -7,6 +7,7 @@
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/minimize.hpp"
+#include "kivo/stress/runner/strict_planner.hpp"
 #include "kivo/stress/stats.hpp"
 
 namespace kivo::stress::runner {
@@ -67,7 +68,9 @@ class StressRun {
       : config_(config),
         control_(control),
         corpus_(std::move(corpus)),
-        rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {}
+        rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {
+    if (config.strict) strict_planner_.emplace(rng_);
+  }
 
   Result<StressRunSummary> run_all() {
     const std::vector<std::size_t> valid = valid_positions(corpus_);
@@ -76,6 +79,9 @@ class StressRun {
       const DocPair docs = pick_pair(rng_, valid, corpus_.size());
       if (auto done = run_pair(pair, docs); !done) return std::unexpected(std::move(done.error()));
       if (control_.on_progress) control_.on_progress({pair + 1, steps_});
+    }
+    if (strict_planner_ && control_.on_decisions) {
+      control_.on_decisions(strict_planner_->decisions_made());
     }
     return StressRunSummary{std::string(config_.profile.name()),
                             config_.seed,
@@ -89,7 +95,9 @@ class StressRun {
   Result<void> run_pair(std::uint64_t number, DocPair docs) {
     Element& source = corpus_[docs.source].doc;
     Element& target = corpus_[docs.target].doc;
-    if (has_duplicate_identities(source, target)) return {};
+    // Strict runs judge every copy exactly, so documents holding duplicates still take part.
+    if (!config_.strict && has_duplicate_identities(source, target)) return {};
+    if (strict_planner_) strict_planner_->start_pair(rng_);
     PairRun pair{number, docs, source, target, {}};
     // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
     const Element working_source = source;
@@ -118,7 +126,7 @@ class StressRun {
   }
 
   std::optional<PlannedOperation> plan(const Element& source, const Element& target) {
-    if (config_.strict) return plan_operation_strict(source, target, rng_);
+    if (strict_planner_) return strict_planner_->plan(source, target, rng_);
     return plan_operation(source, target, rng_);
   }
 
@@ -172,6 +180,7 @@ class StressRun {
   const RunControl& control_;
   std::vector<generator::GeneratedDoc> corpus_;
   StressRng rng_;
+  std::optional<StrictPlanner> strict_planner_;
   std::uint64_t attempted_ = 0;
   std::uint64_t succeeded_ = 0;
   std::uint64_t steps_ = 0;
@@ -180,15 +189,23 @@ class StressRun {
 }  // namespace
 
 Result<StressRunSummary> run(const StressConfig& config, const RunControl& control) {
-  auto template_root = load_preset(config.template_path);
+  auto template_root = load_preset_checked(config.template_path, config.strict);
   if (!template_root) {
     return with_context("Unable to parse template " + config.template_path.string(),
                         template_root.error());
   }
+  // Strict runs trust neither reader alone: a template the two read differently would hold the
+  // library to its own reading.
+  if (template_root->disagreement) {
+    return std::unexpected(Error::from_chain({"Template " + config.template_path.string() +
+                                                  " is read differently by the library and by "
+                                                  "the independent reader",
+                                              *template_root->disagreement}));
+  }
   if (config.docs < 2) {
     return std::unexpected(Error("Need at least --docs 2 for cross-document stress operations."));
   }
-  auto corpus = generator::generate_docs(*template_root, config);
+  auto corpus = generator::generate_docs(template_root->root, config);
   if (!corpus) return std::unexpected(std::move(corpus.error()));
   return StressRun(config, std::move(*corpus), control).run_all();
 }

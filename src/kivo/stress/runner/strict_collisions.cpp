@@ -1,0 +1,99 @@
+// Copies whose new identifiers of one kind meet old identifiers of the other kind: the new
+// uniqueIds of a copy follow the target's largest one, so a subtree whose idHash values lie just
+// above it makes the renumbering of both kinds meet.
+#include <algorithm>
+
+#include "kivo/stress/runner/strict_requests.hpp"
+
+namespace kivo::stress::runner::strict {
+namespace {
+
+// "+"? digits up to 2^64 - 1, as identifiers are read.
+std::optional<std::uint64_t> reading(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const std::uint64_t next = value * 10 + static_cast<std::uint64_t>(c - '0');
+    if (next / 10 != value) return std::nullopt;
+    value = next;
+  }
+  return value;
+}
+
+struct Counts {
+  std::uint64_t unique_ids = 0;
+  std::vector<std::uint64_t> hashes;
+};
+
+void count(const Element& element, Counts& counts) {
+  if (element.attr("uniqueId")) ++counts.unique_ids;
+  if (const std::string* hash = element.attr("idHash")) {
+    if (auto number = reading(*hash)) counts.hashes.push_back(*number);
+  }
+  for (const XMLNode& node : element.children) {
+    if (const Element* child = node.as_element()) count(*child, counts);
+  }
+}
+
+std::uint64_t largest_unique_id(const Element& element) {
+  std::uint64_t largest = 0;
+  if (const std::string* id = element.attr("uniqueId")) largest = reading(*id).value_or(0);
+  for (const XMLNode& node : element.children) {
+    if (const Element* child = node.as_element())
+      largest = std::max(largest, largest_unique_id(*child));
+  }
+  return largest;
+}
+
+bool collides(const Element& subtree, std::uint64_t largest) {
+  Counts counts;
+  count(subtree, counts);
+  for (std::uint64_t hash : counts.hashes) {
+    if (hash > largest && hash - largest <= counts.unique_ids) return true;
+  }
+  return false;
+}
+
+const Element* child_named(const Element& parent, std::string_view name) {
+  for (const XMLNode& node : parent.children) {
+    const Element* element = node.as_element();
+    if (element && element->name == name) return element;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<StressOperation> colliding_copy(const Element& source, const Element& target,
+                                              const Views& views, Rng& rng) {
+  const std::uint64_t largest = largest_unique_id(target);
+  const Element* setup = child_named(source, "ScreenSetup");
+  const Element* list = setup ? child_named(*setup, "screens") : nullptr;
+  if (!list) return std::nullopt;
+  std::vector<StressOperation> found;
+  const auto targets = screen_ids(views.target, ScreenKind::Screen);
+  for (const XMLNode& node : list->children) {
+    const Element* screen = node.as_element();
+    const std::string* id = screen ? screen->attr("uniqueId") : nullptr;
+    if (!id || screen->name != "Screen") continue;
+    if (collides(*screen, largest)) found.push_back({StressCopy{"screen", *id, {}, {}}});
+    const Element* layers = child_named(*screen, "layers");
+    const std::string* onto = rng.choose(targets);
+    if (!layers || !onto) continue;
+    for (const XMLNode& layer_node : layers->children) {
+      const Element* layer = layer_node.as_element();
+      const std::string* layer_id = layer ? layer->attr("uniqueId") : nullptr;
+      if (!layer_id || (layer->name != "Slice" && layer->name != "Mask")) continue;
+      if (collides(*layer, largest)) {
+        found.push_back(
+            {StressCopy{layer->name == "Slice" ? "slice" : "mask", *layer_id, *id, *onto}});
+      }
+    }
+  }
+  const StressOperation* chosen = rng.choose(found);
+  return chosen ? std::optional(*chosen) : std::nullopt;
+}
+
+}  // namespace kivo::stress::runner::strict
