@@ -259,13 +259,13 @@ void degenerate_rect(Element& root, Rng& rng) {
 void geometry_sweep(Element& root, Rng& rng) {
   // Every slice of the document gets one shape of the sweep, so that any two swept documents hold
   // pairs exactly on the aspect limit, on the zero-size limit and with identical boxes.
-  std::vector<Element*> slices = all_named(root, "Slice");
-  rng.shuffle(slices);
+  // Last first: a slice nested in another is done before the outer one can drop it.
+  const std::vector<Element*> slices = all_named(root, "Slice");
   constexpr std::size_t kSteps = 15;
   std::vector<std::size_t> steps(kSteps);
   for (std::size_t i = 0; i < kSteps; ++i) steps[i] = i;
   rng.shuffle(steps);
-  for (std::size_t i = 0; i < slices.size(); ++i) {
+  for (std::size_t i = slices.size(); i-- > 0;) {
     Element& slice = *slices[i];
     const std::size_t step = steps[i % kSteps];
     // Aspect ratios on the limit against each other, a hundredth and one representable step

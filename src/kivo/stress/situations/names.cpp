@@ -152,13 +152,17 @@ void reshape_screen(const std::vector<Element*>& screens, Rng& rng) {
 }  // namespace
 
 void screen_names(Element& root, Rng& rng) {
-  const std::vector<Element*> screens = screens_of(root);
-  for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) reshape_screen(screens, rng);
+  // Collected anew each time: a reshaped element may hold, and so move, another.
+  for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) {
+    reshape_screen(screens_of(root), rng);
+  }
 }
 
 void layer_names(Element& root, Rng& rng) {
-  const std::vector<Element*> layers = layers_of(root);
-  for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) reshape_layer(layers, rng);
+  // Collected anew each time: a reshaped layer may hold, and so move, another.
+  for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) {
+    reshape_layer(layers_of(root), rng);
+  }
 }
 
 void output_devices(Element& root, Rng& rng) {

@@ -87,8 +87,11 @@ void place_decoys(Element& root, Rng& rng) {
       {"InputRect", "V"},     {"SliceMask", "V"},         {"ScreenSetup", "Screens"},
       {"screens", "screen"},  {"XmlState", "screenSetup"}};
   for (const Decoy& decoy : kDecoys) {
-    for (Element* parent : all_named(root, decoy.parent)) {
-      if (rng.gen_bool(0.2)) insert_decoy(*parent, decoy.name, rng);
+    // Last first: inserting into an element moves what it holds, and an element named like the
+    // parent may sit inside another.
+    const std::vector<Element*> parents = all_named(root, decoy.parent);
+    for (auto parent = parents.rbegin(); parent != parents.rend(); ++parent) {
+      if (rng.gen_bool(0.2)) insert_decoy(**parent, decoy.name, rng);
     }
   }
 }
