@@ -9,9 +9,23 @@
 namespace kivo::stress::mutations {
 namespace {
 
-constexpr std::array<const char*, 9> kOddNames = {
-    "Quote \"A\"", "Less <B> more", "Amp & C",          "Apos 'D'",          "Line\nbreak",
-    "Tab\there",   "Close ]]> end", "Carriage\rreturn", "All <&>\"' of them"};
+constexpr std::array<const char*, 15> kOddNames = {"Quote \"A\"",
+                                                   "Less <B> more",
+                                                   "Amp & C",
+                                                   "Apos 'D'",
+                                                   "Line\nbreak",
+                                                   "Tab\there",
+                                                   "Close ]]> end",
+                                                   "Carriage\rreturn",
+                                                   "All <&>\"' of them",
+                                                   "\xC3\x89"
+                                                   "cran \xC3\xA9t\xC3\xA9",
+                                                   "\xE7\x94\xBB\xE9\x9D\xA2",
+                                                   "\xF0\x9F\x8E\x9B Deck",
+                                                   "No\xC2\xA0"
+                                                   "break",
+                                                   "\xE2\x80\x83",
+                                                   "\xEE\x80\x80 private"};
 constexpr std::array<const char*, 3> kSuffixes = {" (Copy)", " (Copy 7)", " (Copy 2)"};
 
 struct Named {

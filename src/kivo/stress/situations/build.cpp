@@ -20,6 +20,7 @@ constexpr std::array kKinds = {
     Kind{"extreme identifiers", extreme_ids},
     Kind{"largest identifiers signed", signed_largest, true},
     Kind{"identifier repeated in a subtree", repeated_in_subtree},
+    Kind{"missing identifiers", missing_identifiers},
     Kind{"screen names", screen_names},
     Kind{"layer names", layer_names},
     Kind{"output devices", output_devices},

@@ -179,12 +179,13 @@ struct Corners {
   const char *x0, *y0, *x1, *y1;
 };
 // Spans exactly at the zero-size limit and just under it, zero on one axis only, coordinates that
-// are no finite number, and spans too large to hold; the first three are on the limit.
-constexpr std::size_t kOnLimit = 3;
+// are no finite number, and spans too large to hold; the first four are on the limit.
+constexpr std::size_t kOnLimit = 4;
 constexpr Corners kShapes[] = {
     {"0", "0", "0.000001", "1"},
     {"0", "0", "1", "0.000001"},
     {"0", "0", "0.000001", "0.000001"},
+    {"0", "0", "1e308", "0.000001"},  // on the limit, with an aspect ratio past every double
     {"0", "0", "0.00000099", "1"},
     {"0", "0", "1", "0.00000099"},
     {"5", "5", "5", "9"},
@@ -197,6 +198,8 @@ constexpr Corners kShapes[] = {
     {"1", "1", "1", "1"},
     {"0", "0", "1e-300", "1e-300"},
     {"3", "4", "3.000001", "4.000001"},
+    {"-inf", "0", "1", "1"},
+    {"0", "0", "1", "inf"},
 };
 
 // The shape's two corners (with a NaN vertex among them sometimes), or, when `spoil` is set, the
@@ -261,7 +264,7 @@ void geometry_sweep(Element& root, Rng& rng) {
   // pairs exactly on the aspect limit, on the zero-size limit and with identical boxes.
   // Last first: a slice nested in another is done before the outer one can drop it.
   const std::vector<Element*> slices = all_named(root, "Slice");
-  constexpr std::size_t kSteps = 15;
+  constexpr std::size_t kSteps = 17;
   std::vector<std::size_t> steps(kSteps);
   for (std::size_t i = 0; i < kSteps; ++i) steps[i] = i;
   rng.shuffle(steps);
@@ -279,9 +282,10 @@ void geometry_sweep(Element& root, Rng& rng) {
     } else if (step < 10) {
       boundary_mask_on(root, slice, rng);
     } else {
-      // Both spans on the limit, a box without finite extent, then unmeasurable shapes.
-      constexpr std::size_t kSweptShapes[] = {2, 0, 9, 3, 12};
-      degenerate_on(slice, kShapes[kSweptShapes[step - 10]], step >= 13, rng);
+      // Spans on the limit (one with an aspect ratio past every double), a box without finite
+      // extent, one zero span, then unmeasurable shapes spoiled at random.
+      constexpr std::size_t kSweptShapes[] = {2, 0, 3, 10, 7, 4, 13};
+      degenerate_on(slice, kShapes[kSweptShapes[step - 10]], step >= 15, rng);
       if (rng.gen_bool(0.6)) plain_mask(root, slice, rng);
     }
   }

@@ -134,6 +134,16 @@ void extreme_ids(Element& root, Rng& rng) {
   }
 }
 
+void missing_identifiers(Element& root, Rng& rng) {
+  // Screens, layers and masks without a uniqueId: no request can name them, but lookups pass them.
+  constexpr const char* kNames[] = {"Screen", "Slice", "Mask", "SliceMask", "DmxScreen"};
+  for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) {
+    if (Element* element = pick(rng, all_named(root, pick(rng, kNames)))) {
+      element->attributes.remove("uniqueId");
+    }
+  }
+}
+
 void repeated_in_subtree(Element& root, Rng& rng) {
   std::vector<Element*> layers = all_named(root, "Slice");
   for (Element* mask : all_named(root, "Mask")) layers.push_back(mask);

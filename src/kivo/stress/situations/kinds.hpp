@@ -27,6 +27,8 @@ void no_numeric_ids(Element& root, Rng& rng);
 void extreme_ids(Element& root, Rng& rng);
 /// The largest identifiers written with a sign or leading zeros; they still set the counter.
 void signed_largest(Element& root, Rng& rng);
+/// Screens, layers and masks without a uniqueId.
+void missing_identifiers(Element& root, Rng& rng);
 /// A layer whose subtree holds one identifier twice, or refers to its own identifier.
 void repeated_in_subtree(Element& root, Rng& rng);
 

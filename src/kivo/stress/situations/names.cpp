@@ -91,11 +91,16 @@ std::vector<Element*> layers_of(Element& root) {
 void reshape_layer(const std::vector<Element*>& layers, Rng& rng) {
   Element* layer = pick(rng, layers);
   if (!layer) return;
-  // Another layer's name, a tag as a name, or a fresh one.
-  Element* other = pick(rng, layers);
+  // Another layer's name, often of the other tag (a name taken only by the other tag is free), a
+  // tag as a name, or a fresh one.
+  std::vector<Element*> others;
+  for (Element* candidate : layers) {
+    if (candidate->name != layer->name) others.push_back(candidate);
+  }
+  Element* other = pick(rng, rng.gen_bool(0.5) && !others.empty() ? others : layers);
   const std::string tags[] = {"Slice", "Mask", layer->name + " 1"};
   std::string name = pick(rng, tags);
-  if (other && rng.gen_bool(0.5)) {
+  if (other && rng.gen_bool(0.7)) {
     if (Element* common = group_of(*other, "Common")) {
       for (XMLNode& node : common->children) {
         const Element* p = node.as_element();
@@ -107,6 +112,12 @@ void reshape_layer(const std::vector<Element*>& layers, Rng& rng) {
     }
   }
   reshape_group(*layer, "Common", name, rng);
+}
+
+bool is_params_group(const XMLNode& node) {
+  const Element* element = node.as_element();
+  return element && element->name == "Params" && element->attr("name") &&
+         *element->attr("name") == "Params";
 }
 
 // The screen's "Params" Name, or its name attribute, or "Screen".
@@ -130,7 +141,10 @@ void reshape_screen(const std::vector<Element*>& screens, Rng& rng) {
   // Another screen's name, so that whichever source is read, the name may be taken in a target.
   const std::string borrowed = other ? shown_name(*other) : "Screen";
   const std::string own = shown_name(*screen);
-  switch (rng.gen_range(0, 6)) {
+  switch (rng.gen_range(0, 7)) {
+    case 6:  // no "Params" group at all: the attribute names it
+      std::erase_if(screen->children, is_params_group);
+      return;
     case 0:
     case 1:  // the attribute names another screen than the parameter does
       screen->set_attr("name", borrowed);
@@ -138,8 +152,9 @@ void reshape_screen(const std::vector<Element*>& screens, Rng& rng) {
     case 2:  // the parameter names another screen than the attribute does
       screen->set_attr("name", own);
       return reshape_group(*screen, "Params", borrowed, rng);
-    case 3:  // no attribute: the parameter alone names it
+    case 3:  // no attribute: the parameter alone names it, or nothing does
       screen->attributes.remove("name");
+      if (rng.gen_bool(0.4)) std::erase_if(screen->children, is_params_group);
       return;
     case 4:  // both empty
       screen->set_attr("name", "");
@@ -168,6 +183,7 @@ void layer_names(Element& root, Rng& rng) {
 void output_devices(Element& root, Rng& rng) {
   Element* screen = pick(rng, screens_of(root));
   if (!screen) return;
+  if (rng.gen_bool(0.25)) return remove_children(*screen, "OutputDevice");
   Element& devices = child_or_new(*screen, "OutputDevice");
   constexpr const char* kKinds[] = {"OutputDeviceVirtual", "OutputDeviceDmx", "OutputDeviceNdi"};
   devices.children.push_back(comment("device"));

@@ -152,7 +152,7 @@ void mixed_content(Element& root, Rng& rng) {
       {XMLNode{ProcessingInstruction{"bare", std::nullopt}}, XMLNode{Text{"\r\n"}}},
   };
   constexpr const char* kHolders[] = {"Slice",  "Mask",   "SliceMask", "Params",
-                                      "Screen", "layers", "Rect"};
+                                      "Screen", "layers", "Rect",      "InputRect"};
   for (std::uint64_t count = rng.gen_range(1, 4); count > 0; --count) {
     Element* holder = pick(rng, all_named(root, pick(rng, kHolders)));
     if (!holder) continue;
@@ -249,7 +249,8 @@ void screens_shape(Element& root, Rng& rng) {
     case 10:  // an empty screens list
       list->children.clear();
       return;
-    case 11:  // no screens list at all
+    case 11:  // no screens list, or no ScreenSetup, at all
+      if (rng.gen_bool(0.5)) return remove_children(root, "ScreenSetup");
       remove_children(*setup, "screens");
       return;
     default:  // comments and text between the screens
