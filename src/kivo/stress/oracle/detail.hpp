@@ -58,6 +58,8 @@ void set_param(Element& group, std::string_view name, const std::string& value);
 /// `base`, else "base (Copy)", else "base (Copy N)" for N = 2, 3, ...
 std::string free_name(const std::string& base, const std::unordered_set<std::string>& taken);
 
+/// The numeric reading of an identifier: "+"? digits, at most 2^64 - 1, leading zeros allowed.
+std::optional<std::uint64_t> numeric_reading(std::string_view text);
 /// Renumbers the identifiers of `subtree` against the whole target; fills both maps and marks the
 /// cases of the renumbering it met.
 void renumber(Element& subtree, const Element& target, Expectation& expectation);

@@ -6,20 +6,6 @@
 namespace kivo::stress::oracle::detail {
 namespace {
 
-// "+"? digits, at most 2^64 - 1; leading zeros allowed.
-std::optional<std::uint64_t> numeric_reading(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
-}
-
 void gather(const Element& element, std::string_view attribute, std::vector<std::string>& out) {
   if (const std::string* value = element.attr(attribute)) out.push_back(*value);
   for (const XMLNode& node : element.children) {
@@ -105,6 +91,19 @@ bool meets(const IdMap& news, const IdMap& olds) {
 }
 
 }  // namespace
+
+std::optional<std::uint64_t> numeric_reading(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  std::uint64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const auto digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
+    value = value * 10 + digit;
+  }
+  return value;
+}
 
 void renumber(Element& subtree, const Element& target, Expectation& expectation) {
   Decisions& decisions = expectation.decisions;

@@ -3,24 +3,11 @@
 // above it makes the renumbering of both kinds meet.
 #include <algorithm>
 
+#include "kivo/stress/oracle/detail.hpp"
 #include "kivo/stress/runner/strict_requests.hpp"
 
 namespace kivo::stress::runner::strict {
 namespace {
-
-// "+"? digits up to 2^64 - 1, as identifiers are read.
-std::optional<std::uint64_t> reading(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty() || text.size() > 20) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const std::uint64_t next = value * 10 + static_cast<std::uint64_t>(c - '0');
-    if (next / 10 != value) return std::nullopt;
-    value = next;
-  }
-  return value;
-}
 
 struct Counts {
   std::uint64_t unique_ids = 0;
@@ -30,7 +17,7 @@ struct Counts {
 void count(const Element& element, Counts& counts) {
   if (element.attr("uniqueId")) ++counts.unique_ids;
   if (const std::string* hash = element.attr("idHash")) {
-    if (auto number = reading(*hash)) counts.hashes.push_back(*number);
+    if (auto number = oracle::detail::numeric_reading(*hash)) counts.hashes.push_back(*number);
   }
   for (const XMLNode& node : element.children) {
     if (const Element* child = node.as_element()) count(*child, counts);
@@ -39,7 +26,8 @@ void count(const Element& element, Counts& counts) {
 
 std::uint64_t largest_unique_id(const Element& element) {
   std::uint64_t largest = 0;
-  if (const std::string* id = element.attr("uniqueId")) largest = reading(*id).value_or(0);
+  if (const std::string* id = element.attr("uniqueId"))
+    largest = oracle::detail::numeric_reading(*id).value_or(0);
   for (const XMLNode& node : element.children) {
     if (const Element* child = node.as_element())
       largest = std::max(largest, largest_unique_id(*child));

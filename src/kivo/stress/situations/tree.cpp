@@ -87,19 +87,6 @@ std::string number_text(double value) {
   return error == std::errc() ? std::string(buffer.data(), end) : std::string("0");
 }
 
-std::optional<std::uint64_t> numeric_reading(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  if (text.empty()) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return std::nullopt;
-    value = value * 10 + digit;
-  }
-  return value;
-}
-
 std::string fresh_value(Element& root, std::string_view attribute) {
   std::uint64_t largest = 0;
   std::size_t holders = 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivo/element.hpp"
+#include "kivo/stress/oracle/detail.hpp"
 #include "kivo/stress/rng.hpp"
 
 namespace kivo::stress::situations::detail {
@@ -41,8 +42,8 @@ XMLNode comment(std::string text);
 Element vertex(std::string x, std::string y);
 /// The shortest text that reads back as `value`.
 std::string number_text(double value);
-/// The numeric reading of an identifier: "+"? digits, at most 2^64 - 1.
-std::optional<std::uint64_t> numeric_reading(std::string_view text);
+/// The numeric reading of an identifier, as the oracle reads it.
+using oracle::detail::numeric_reading;
 /// A value of `attribute` no element of the document holds: one above the largest numeric one,
 /// or a non-numeric text when that would pass the counter's end.
 std::string fresh_value(Element& root, std::string_view attribute);
