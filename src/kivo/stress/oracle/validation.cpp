@@ -165,7 +165,16 @@ Element* first_named(Element& root, std::string_view name) {
   return first;
 }
 
-void probe(Element& root, std::size_t kind) {
+// Texts of white space, by the Unicode rule, and one that only looks blank (a zero-width space).
+std::string blank_text(std::uint64_t variant) {
+  constexpr const char* kBlanks[] = {" \t ",         "\xC2\xA0",     "\xE1\x9A\x80",
+                                     "\xE2\x80\x83", "\xE3\x80\x80", "\xC2\x85",
+                                     "\xE2\x80\xA8", "\xE2\x80\xAF", "\xE2\x81\x9F",
+                                     "\xE2\x80\x8A", "\n\r",         "\xE2\x80\x8B"};
+  return kBlanks[variant % std::size(kBlanks)];
+}
+
+void probe(Element& root, std::size_t kind, std::uint64_t variant) {
   Element* setup = first_element(root, "ScreenSetup");
   Element* screens = setup ? first_element(*setup, "screens") : nullptr;
   switch (kind) {
@@ -190,8 +199,8 @@ void probe(Element& root, std::size_t kind) {
       }
       return;
     case 6:
-      if (Element* e = last_with(root, "uniqueId")) e->set_attr("uniqueId", " \t ");
-      if (Element* e = first_with(root, "idHash")) e->set_attr("idHash", "\xE2\x80\x83");
+      if (Element* e = last_with(root, "uniqueId")) e->set_attr("uniqueId", blank_text(variant));
+      if (Element* e = first_with(root, "idHash")) e->set_attr("idHash", blank_text(variant + 1));
       return;
     case 7:
       if (Element* e = first_named(root, "Screen")) e->attributes.remove("name");
@@ -207,8 +216,9 @@ void probe(Element& root, std::size_t kind) {
 void apply_validation_probe(Element& root, std::uint64_t choice) {
   // One defect, or two in either order, so that the order of the messages is judged too.
   constexpr std::size_t kKinds = 9;
-  probe(root, choice % kKinds);
-  if ((choice / kKinds) % 2 == 1) probe(root, (choice / (2 * kKinds)) % kKinds);
+  const std::uint64_t variant = choice >> 32;
+  probe(root, choice % kKinds, variant);
+  if ((choice / kKinds) % 2 == 1) probe(root, (choice / (2 * kKinds)) % kKinds, variant);
 }
 
 std::optional<std::string> validation_difference(const std::vector<std::string>& observed,

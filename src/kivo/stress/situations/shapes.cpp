@@ -112,10 +112,15 @@ void attribute_decoy(Element& root, Rng& rng) {
 void prefixed(Element& root, Rng& rng) {
   Element* element = pick_known(root, rng);
   if (!element || element == &root) return;
-  constexpr const char* kPrefixes[] = {"p", "q", "kivo"};
+  constexpr const char* kPrefixes[] = {"p", "q", "kivo", "xml"};
   const std::string prefix = pick(rng, kPrefixes);
-  const std::string uri = "urn:kivo:" + prefix;
   element->prefix = prefix;
+  // The xml prefix is bound in every document and never declared.
+  if (prefix == "xml") {
+    element->namespace_uri = "http://www.w3.org/XML/1998/namespace";
+    return;
+  }
+  const std::string uri = "urn:kivo:" + prefix;
   element->namespace_uri = uri;
   element->namespaces = Namespaces{{prefix, uri}};
 }
@@ -150,6 +155,8 @@ void mixed_content(Element& root, Rng& rng) {
       {XMLNode{Text{"a"}}, XMLNode{Comment{""}}, XMLNode{Text{"b"}}},
       {XMLNode{Comment{" padded "}}, XMLNode{Comment{"-"}}, XMLNode{Text{"&<>\"'"}}},
       {XMLNode{ProcessingInstruction{"bare", std::nullopt}}, XMLNode{Text{"\r\n"}}},
+      {XMLNode{Text{"before"}}, XMLNode{ProcessingInstruction{"between", "x"}},
+       XMLNode{Text{"after"}}},
   };
   constexpr const char* kHolders[] = {"Slice",  "Mask",   "SliceMask", "Params",
                                       "Screen", "layers", "Rect",      "InputRect"};
