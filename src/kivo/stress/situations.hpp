@@ -17,7 +17,7 @@ namespace kivo::stress::situations {
 struct Kind {
   std::string_view name;
   void (*build)(Element& root, Rng& rng);
-  /// Built once after the others, which could undo it (a later fresh identifier would be larger).
+  /// Built once after the others, which could undo it (a renumbering, a larger fresh identifier).
   bool last = false;
 };
 

@@ -17,7 +17,7 @@ constexpr std::array kKinds = {
     Kind{"geometry sweep", geometry_sweep},
     Kind{"overlapping identifiers", overlap_ids},
     Kind{"no numeric identifiers", no_numeric_ids},
-    Kind{"extreme identifiers", extreme_ids},
+    Kind{"extreme identifiers", extreme_ids, true},
     Kind{"largest identifiers signed", signed_largest, true},
     Kind{"identifier repeated in a subtree", repeated_in_subtree},
     Kind{"missing identifiers", missing_identifiers},
