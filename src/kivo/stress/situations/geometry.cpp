@@ -77,10 +77,10 @@ Element* some_slice(Element& root, Rng& rng) {
 
 // Coordinates a pasted mask must be written with exactly: ties and near-ties at the sixth decimal,
 // tiny negatives and negative zero, and NaN, drawn as often as all other values together.
-constexpr const char* kCritical[] = {"0.0000005",  "0.0000015",      "0.0000025", "-0.0000001",
-                                     "-0.0000005", "0.9999995",      "1.0000005", "0.1234565",
-                                     "2.0000004",  "2.5e-7",         "-0",        "nan",
-                                     "-0.0000015", "123456.0000005", "0.0000004", "-0.0000004"};
+constexpr const char* kCritical[] = {
+    "0.0000005",  "0.0000015",      "0.0000025", "-0.0000001", "-0.0000005", "0.9999995",
+    "1.0000005",  "0.1234565",      "2.0000004", "2.5e-7",     "-0",         "nan",
+    "-0.0000015", "123456.0000005", "0.0000004", "-0.0000004", "-0.0000002", "-0.00000049"};
 // Values in every form the reader accepts, huge and tiny ones, and the special values.
 constexpr const char* kCoordinates[] = {"0",
                                         "1",
