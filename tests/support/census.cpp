@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <iterator>
 
-#include "kivo/stress/replay/fault_hook.hpp"
+#include "kivo/stress/guard/test_hooks.hpp"
 #include "kivo/validation.hpp"
 #include "support/census_call.hpp"
 
 namespace kivo::test::census {
 
-namespace hooks = stress::replay::test_hooks;
+namespace hooks = stress::guard::test_hooks;
 
 EngineResult real_engine(const Element& source, Element& target, const StressOperation& op) {
   if (const auto* copy = std::get_if<StressOperation::Copy>(&op.value)) {

@@ -3,7 +3,8 @@
 #include "kivo/stress/independent.hpp"
 #include "kivo/stress/oracle.hpp"
 #include "kivo/stress/replay.hpp"
-#include "kivo/stress/replay/engine_call.hpp"
+#include "kivo/stress/guard.hpp"
+#include "kivo/stress/replay/fresh_duplicates.hpp"
 #include "kivo/stress/replay/strict_checks.hpp"
 
 namespace kivo::stress::replay {
@@ -96,7 +97,7 @@ std::string execute_strict(const Element& source, Element& target,
   const std::uint64_t target_before =
       oracle::fingerprint(target, expected.refusal ? nullptr : &place);
   const detail::DuplicatesBefore duplicates(target);
-  auto engine = detail::call_engine(source, target, operation);
+  auto engine = guard::call_engine(source, target, operation);
   if (engine.faulted) return *engine.failure;
   if (oracle::fingerprint(source) != source_before) {
     return strict_failure("the operation changed its source document");

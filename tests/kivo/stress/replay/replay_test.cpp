@@ -6,7 +6,7 @@
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/replay.hpp"
-#include "kivo/stress/replay/fault_hook.hpp"
+#include "kivo/stress/guard/test_hooks.hpp"
 #include "kivo/validation.hpp"
 #include "support/presets.hpp"
 #include "support/temp_dir.hpp"
@@ -15,6 +15,7 @@ namespace kivo::stress::replay {
 namespace {
 
 using namespace kivo::test;
+namespace test_hooks = guard::test_hooks;
 
 const ExpectedOutcome kSuccess{ExpectedOutcome::Success{}};
 const ExpectedOutcome kAny{ExpectedOutcome::Any{}};

@@ -14,7 +14,7 @@
 
 // Test-only seams: let tests make the guarded copy-engine call, or the library's writer, reader or
 // validation as the harness calls them, misbehave. Production code never sets a hook.
-namespace kivo::stress::replay::test_hooks {
+namespace kivo::stress::guard::test_hooks {
 
 /// Runs inside the fault guard just before the copy engine, with the target preset; it may throw
 /// (a fault) or change the target (a faulty engine).
@@ -44,4 +44,4 @@ using ValidationOverride = std::function<std::vector<std::string>(const Element&
 /// Installs `validation` (an empty function removes it).
 void set_validation_override(ValidationOverride validation);
 
-}  // namespace kivo::stress::replay::test_hooks
+}  // namespace kivo::stress::guard::test_hooks

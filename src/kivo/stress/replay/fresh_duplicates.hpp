@@ -1,27 +1,14 @@
 #pragma once
 
-// The guarded copy-engine call and the duplicate-identity invariant, shared by the ordinary and
-// the strict checked execution.
+// The duplicate-identity invariant, shared by the ordinary and the strict checked execution.
 
 #include <optional>
 #include <string>
 #include <unordered_set>
 
 #include "kivo/element.hpp"
-#include "kivo/model.hpp"
-#include "kivo/stress/operation.hpp"
 
 namespace kivo::stress::replay::detail {
-
-/// What the engine did: a result, or the outcome text of a refusal or a fault.
-struct EngineOutcome {
-  std::optional<model::CopyResult> result;
-  std::optional<std::string> failure;
-  bool faulted = false;
-};
-
-/// Runs the copy engine on `operation` under the fault guard.
-EngineOutcome call_engine(const Element& source, Element& target, const StressOperation& operation);
 
 /// The duplicated identifiers a target had before an operation, which it may keep but not add to.
 struct DuplicatesBefore {
