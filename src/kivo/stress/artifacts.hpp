@@ -40,12 +40,28 @@ namespace kivo::stress::artifacts {
 Result<std::string> to_json_text(const FailureArtifact& artifact);
 /// The artifact in the JSON text `text`.
 Result<FailureArtifact> from_json_text(std::string_view text);
-/// Writes a case directory under `out_dir`; returns its path.
+/// Writes a case directory under `out_dir`; returns its path. The directory is built under a
+/// hidden temporary name and renamed when complete, so a case directory is never half written.
 Result<std::filesystem::path> persist_failure_artifact(const std::filesystem::path& out_dir,
                                                        const FailureArtifact& artifact,
                                                        const Element& source_before,
                                                        const Element& target_before,
                                                        const Element* target_after);
+/// The content of one case: its case.json and its presets.
+struct CaseContent {
+  const FailureArtifact& artifact;
+  const Element& source_before;
+  const Element& target_before;
+  const Element* target_after = nullptr;
+};
+/// As `persist_failure_artifact` for `reduced`, with `unreduced` kept whole in "unreduced/".
+Result<std::filesystem::path> persist_reduced_case(const std::filesystem::path& out_dir,
+                                                   const CaseContent& reduced,
+                                                   const CaseContent& unreduced);
+/// A preset as a case holds it: the fixed form for strict cases, the library's text otherwise.
+Result<std::string> case_preset_text(const Element& root, bool strict);
+/// A case preset's tree, read as a replay reads it: independently for strict cases.
+Result<Element> read_case_preset(std::string_view text, bool strict);
 /// Reads and decodes the case file at `path`.
 Result<FailureArtifact> load_failure_artifact(const std::filesystem::path& path);
 

@@ -1,10 +1,13 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <system_error>
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/artifacts/file_io.hpp"
-#include "kivo/stress/checks.hpp"
-#include "kivo/stress/oracle.hpp"
 #include "kivo/stress/text_file.hpp"
 
 namespace kivo::stress::artifacts {
@@ -22,35 +25,42 @@ std::unexpected<Error> io_failure(std::string context, const std::error_code& co
   return std::unexpected(Error(os_error_message(code.value())).context(std::move(context)));
 }
 
-/// Creates a fresh case directory "{seconds}_{seed}", or "{seconds}_{seed}_1", "_2", ... when
-/// that name is taken, so that two cases of one seed within one second never share files.
-Result<fs::path> create_case_dir(const fs::path& out_dir, std::uint64_t seed) {
-  const std::string base = std::to_string(unix_seconds_now()) + "_" + std::to_string(seed);
-  constexpr unsigned kMaxSuffix = 100000;
-  for (unsigned suffix = 0; suffix <= kMaxSuffix; ++suffix) {
-    fs::path dir = out_dir / (suffix == 0 ? base : base + "_" + std::to_string(suffix));
+// A hidden name no other writer uses, in this process or another.
+fs::path incomplete_name(const fs::path& out_dir) {
+  static std::atomic<std::uint64_t> next{0};
+  return out_dir / (".incomplete_" + std::to_string(::getpid()) + "_" + std::to_string(next++));
+}
+
+Result<fs::path> create_incomplete_dir(const fs::path& out_dir) {
+  for (;;) {
+    const fs::path dir = incomplete_name(out_dir);
     std::error_code code;
     if (fs::create_directory(dir, code)) return dir;
-    // Without an error the directory already existed: try the next name.
     if (code && code != std::errc::file_exists) {
       return io_failure("failed to create case dir " + dir.string(), code);
     }
   }
-  return io_failure("failed to create case dir " + (out_dir / base).string(),
-                    std::make_error_code(std::errc::file_exists));
 }
 
-// Strict cases are written in the fixed form by the harness's own writer, so that a case still
-// reads back, and replays, when the library's writer is at fault.
-Result<std::string> xml_text(const Element& root, bool strict) {
-  if (strict) {
-    auto text = oracle::fixed_form(root);
-    if (!text) return std::unexpected(Error::from_app(AppError::xml_write({text.error()})));
-    return std::move(*text);
+/// Gives the complete directory its name "{seconds}_{seed}", or "{seconds}_{seed}_1", "_2", ...
+/// when that name is taken, so that two cases of one seed within one second never share files.
+/// The rename never replaces an existing directory.
+Result<fs::path> name_case_dir(const fs::path& incomplete, const fs::path& out_dir,
+                               std::uint64_t seed) {
+  const std::string base = std::to_string(unix_seconds_now()) + "_" + std::to_string(seed);
+  constexpr unsigned kMaxSuffix = 100000;
+  for (unsigned suffix = 0; suffix <= kMaxSuffix; ++suffix) {
+    fs::path dir = out_dir / (suffix == 0 ? base : base + "_" + std::to_string(suffix));
+    if (::renameat2(AT_FDCWD, incomplete.c_str(), AT_FDCWD, dir.c_str(), RENAME_NOREPLACE) == 0) {
+      return dir;
+    }
+    if (errno != EEXIST) {
+      return io_failure("failed to create case dir " + dir.string(),
+                        std::error_code(errno, std::generic_category()));
+    }
   }
-  auto text = checks::library_text(root);
-  if (!text) return std::unexpected(Error::from_app(AppError::xml_write(text.error())));
-  return std::move(*text);
+  return io_failure("failed to create case dir " + (out_dir / base).string(),
+                    std::make_error_code(std::errc::file_exists));
 }
 
 Result<void> write_case_file(const fs::path& dir, const std::string& name, std::string_view text) {
@@ -60,18 +70,60 @@ Result<void> write_case_file(const fs::path& dir, const std::string& name, std::
   return {};
 }
 
-Result<void> write_presets(const fs::path& dir, const Element& source_before,
-                           const Element& target_before, const Element* target_after, bool strict) {
-  auto source_text = xml_text(source_before, strict);
+Result<void> write_presets(const fs::path& dir, const CaseContent& content) {
+  const bool strict = content.artifact.strict;
+  auto source_text = case_preset_text(content.source_before, strict);
   if (!source_text) return std::unexpected(std::move(source_text.error()));
-  auto target_text = xml_text(target_before, strict);
+  auto target_text = case_preset_text(content.target_before, strict);
   if (!target_text) return std::unexpected(std::move(target_text.error()));
   if (auto ok = write_case_file(dir, "source_before.xml", *source_text); !ok) return ok;
   if (auto ok = write_case_file(dir, "target_before.xml", *target_text); !ok) return ok;
-  if (target_after == nullptr) return {};
-  auto after_text = xml_text(*target_after, strict);
+  if (content.target_after == nullptr) return {};
+  auto after_text = case_preset_text(*content.target_after, strict);
   if (!after_text) return std::unexpected(std::move(after_text.error()));
   return write_case_file(dir, "target_after.xml", *after_text);
+}
+
+Result<void> write_case(const fs::path& dir, const CaseContent& content) {
+  if (auto ok = write_presets(dir, content); !ok) return ok;
+  auto json = to_json_text(content.artifact);
+  if (!json)
+    return std::unexpected(std::move(json.error()).context("failed to serialize failure case"));
+  return write_case_file(dir, "case.json", *json);
+}
+
+Result<void> write_unreduced(const fs::path& dir, const CaseContent* unreduced) {
+  if (unreduced == nullptr) return {};
+  std::error_code code;
+  fs::create_directory(dir / "unreduced", code);
+  if (code) return io_failure("failed to create " + (dir / "unreduced").string(), code);
+  return write_case(dir / "unreduced", *unreduced);
+}
+
+// Nothing half written is left behind: the error says the incomplete directory is gone.
+std::unexpected<Error> discard(const fs::path& incomplete, Error error) {
+  std::error_code code;
+  fs::remove_all(incomplete, code);
+  const std::string fate = code ? " could not be removed: " + os_error_message(code.value())
+                                : " was removed";
+  return std::unexpected(
+      std::move(error).context("case not kept; its incomplete directory " + incomplete.string() +
+                               fate));
+}
+
+Result<fs::path> persist(const fs::path& out_dir, const CaseContent& content,
+                         const CaseContent* unreduced) {
+  std::error_code code;
+  fs::create_directories(out_dir, code);
+  if (code) return io_failure("failed to create stress out dir " + out_dir.string(), code);
+  auto incomplete = create_incomplete_dir(out_dir);
+  if (!incomplete) return incomplete;
+  auto written = write_case(*incomplete, content);
+  if (written) written = write_unreduced(*incomplete, unreduced);
+  if (!written) return discard(*incomplete, std::move(written.error()));
+  auto named = name_case_dir(*incomplete, out_dir, content.artifact.seed);
+  if (!named) return discard(*incomplete, std::move(named.error()));
+  return named;
 }
 
 }  // namespace
@@ -80,22 +132,12 @@ Result<fs::path> persist_failure_artifact(const fs::path& out_dir, const Failure
                                           const Element& source_before,
                                           const Element& target_before,
                                           const Element* target_after) {
-  std::error_code code;
-  fs::create_directories(out_dir, code);
-  if (code) return io_failure("failed to create stress out dir " + out_dir.string(), code);
-  auto dir = create_case_dir(out_dir, artifact.seed);
-  if (!dir) return dir;
-  if (auto ok = write_presets(*dir, source_before, target_before, target_after, artifact.strict);
-      !ok) {
-    return std::unexpected(std::move(ok.error()));
-  }
-  auto json = to_json_text(artifact);
-  if (!json)
-    return std::unexpected(std::move(json.error()).context("failed to serialize failure case"));
-  if (auto ok = write_case_file(*dir, "case.json", *json); !ok) {
-    return std::unexpected(std::move(ok.error()));
-  }
-  return dir;
+  return persist(out_dir, {artifact, source_before, target_before, target_after}, nullptr);
+}
+
+Result<fs::path> persist_reduced_case(const fs::path& out_dir, const CaseContent& reduced,
+                                      const CaseContent& unreduced) {
+  return persist(out_dir, reduced, &unreduced);
 }
 
 }  // namespace kivo::stress::artifacts
