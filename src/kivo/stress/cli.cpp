@@ -9,6 +9,7 @@
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
+#include "kivo/stress/runner/reduced_case.hpp"
 #include "kivo/stress/usage.hpp"
 
 namespace kivo::stress {
@@ -19,6 +20,11 @@ bool asks_for_help(std::span<const std::string> args) {
     if (arg == "-h" || arg == "--help") return true;
   }
   return false;
+}
+
+std::string reduce_progress_text(const reduce::Progress& done) {
+  return "reducing: " + std::to_string(done.bytes_left) + " bytes left, " +
+         std::to_string(done.replays) + " replays";
 }
 
 int stopping_signal(const ProgramControl& control) {
@@ -41,6 +47,9 @@ Result<int> run_mode(const StressConfig& config, std::ostream& err, const Progra
           static_cast<double>(done.pairs_done) / static_cast<double>(config.pairs);
       progress.show(campaign::progress_text(counts, fraction, done.steps_done,
                                             std::chrono::steady_clock::now() - started));
+    };
+    run_control.on_reduce_progress = [&](const reduce::Progress& done) {
+      if (progress.due()) progress.show(reduce_progress_text(done));
     };
   }
   stats::RunStats stats;
@@ -80,12 +89,24 @@ Result<int> campaign_mode(const StressConfig& config, std::ostream& err,
   return status;
 }
 
-Result<void> replay_mode(const std::filesystem::path& case_path, std::ostream& err) {
+Result<void> replay_mode(const StressConfig& config, std::ostream& err,
+                         const ProgramControl& control) {
+  const std::filesystem::path& case_path = *config.replay;
   auto result = replay::replay_case(case_path);
   if (!result) return std::unexpected(std::move(result.error()));
   err << "Replay reproduced=" << (result->reproduced ? "true" : "false") << " step=" << result->step
       << " comparedSteps=" << result->compared_steps << '\n'
       << result->message << '\n';
+  if (!config.reduce) return {};
+  campaign::ProgressLine progress(err, control.err_is_terminal && !config.quiet);
+  const reduce::Options options{false, std::chrono::seconds(config.reduce_seconds),
+                                [&](const reduce::Progress& done) {
+                                  if (progress.due()) progress.show(reduce_progress_text(done));
+                                }};
+  auto reduced = runner::reduce_case_file(case_path, options);
+  progress.clear();
+  if (!reduced) return std::unexpected(std::move(reduced.error()));
+  err << "Reduced case: " << reduced->directory.string() << '\n' << reduced->summary << '\n';
   return {};
 }
 
@@ -101,7 +122,7 @@ Result<int> dispatch(const std::vector<std::string>& argv, std::ostream& err,
   auto config = from_args(args);
   if (!config) return std::unexpected(std::move(config.error()));
   if (config->replay) {
-    if (auto replayed = replay_mode(*config->replay, err); !replayed) {
+    if (auto replayed = replay_mode(*config, err, control); !replayed) {
       return std::unexpected(std::move(replayed.error()));
     }
     return 0;

@@ -43,6 +43,10 @@ struct StressConfig {
   std::filesystem::path out_dir;
   std::optional<std::filesystem::path> replay;
   bool minimize = false;
+  /// Also shrink a failing case's presets and trace to what the failure needs (sets `minimize`).
+  bool reduce = false;
+  /// The time one reduction may take.
+  std::uint64_t reduce_seconds = 60;
   /// Judge every operation against the strict oracle and widen the corpus and the plans.
   bool strict = false;
   /// Campaign settings: an inclusive seed range run seed by seed instead of `seed` alone.

@@ -25,7 +25,9 @@ std::string described(const Args& args) {
        << " seed=" << config->seed;
   if (config->seeds) text << " seeds=" << config->seeds->first << ".." << config->seeds->second;
   if (config->jobs != 1) text << " jobs=" << config->jobs;
+  if (config->reduce_seconds != 60) text << " reduce-seconds=" << config->reduce_seconds;
   for (const auto& [on, name] : {std::pair{config->minimize, "minimize"},
+                                 {config->reduce, "reduce"},
                                  {config->strict, "strict"},
                                  {config->stop_on_failure, "stop"},
                                  {config->quiet, "quiet"},
@@ -71,6 +73,9 @@ TEST(FromArgs, DefaultsAndProfilesResetCountsButKeepSeedAndPaths) {
        fast + "rate=0.08 seed=10508078 seeds=1..2 jobs=3"},
       {{"--stats", "--quiet", "--stop-on-failure"},
        fast + "rate=0.08 seed=10508078 stop quiet stats"},
+      {{"--reduce"}, fast + "rate=0.08 seed=10508078 minimize reduce"},
+      {{"--reduce-seconds", "+5", "--strict"},
+       fast + "rate=0.08 seed=10508078 reduce-seconds=5 strict"},
   };
   for (const auto& [args, expected] : cases) {
     EXPECT_EQ(described(args), expected) << testing::PrintToString(args);
@@ -118,6 +123,9 @@ TEST(FromArgs, ErrorTextsAlsoPrintedByTheProgram) {
       {{"--docs", "0", "--pairs", "0"}, "--docs must be > 0"},
       {{"--pairs", "0", "--ops-per-pair", "0"}, "--pairs must be > 0"},
       {{"--ops-per-pair", "0"}, "--ops-per-pair must be > 0"},
+      {{"--reduce-seconds", "0", "--reduce"}, "--reduce-seconds must be > 0"},
+      {{"--reduce-seconds", "1s"}, "Invalid --reduce-seconds value '1s'.: " + digit},
+      {{"--reduce", "--reduce-seconds"}, "Missing value for --reduce-seconds"},
       {{"--docs", "0", "--replay", "case.json"}, "--docs must be > 0"},
       {{"--profile", "DeepX"}, "Unknown profile 'DeepX'. Expected fast|balanced|deep."},
       {{"--HELP"}, "Unknown flag '--HELP" + unknown},

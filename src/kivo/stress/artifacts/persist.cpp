@@ -104,11 +104,10 @@ Result<void> write_unreduced(const fs::path& dir, const CaseContent* unreduced) 
 std::unexpected<Error> discard(const fs::path& incomplete, Error error) {
   std::error_code code;
   fs::remove_all(incomplete, code);
-  const std::string fate = code ? " could not be removed: " + os_error_message(code.value())
-                                : " was removed";
-  return std::unexpected(
-      std::move(error).context("case not kept; its incomplete directory " + incomplete.string() +
-                               fate));
+  const std::string fate =
+      code ? " could not be removed: " + os_error_message(code.value()) : " was removed";
+  return std::unexpected(std::move(error).context("case not kept; its incomplete directory " +
+                                                  incomplete.string() + fate));
 }
 
 Result<fs::path> persist(const fs::path& out_dir, const CaseContent& content,

@@ -52,6 +52,7 @@ Result<void> validate(const StressConfig& config) {
   if (config.docs == 0) return std::unexpected(Error("--docs must be > 0"));
   if (config.pairs == 0) return std::unexpected(Error("--pairs must be > 0"));
   if (config.ops_per_pair == 0) return std::unexpected(Error("--ops-per-pair must be > 0"));
+  if (config.reduce_seconds == 0) return std::unexpected(Error("--reduce-seconds must be > 0"));
   if (!(config.invalid_rate >= 0.0) || !(config.invalid_rate <= 1.0)) {
     return std::unexpected(Error("--invalid-rate must be in the range 0..=1"));
   }
@@ -95,12 +96,14 @@ Result<void> apply_valued_flag(StressConfig& config, std::string_view flag,
   if (flag == "--docs") config.docs = *count;
   if (flag == "--pairs") config.pairs = *count;
   if (flag == "--ops-per-pair") config.ops_per_pair = *count;
+  if (flag == "--reduce-seconds") config.reduce_seconds = *count;
   return {};
 }
 
 bool takes_value(std::string_view flag) {
-  for (std::string_view known : {"--profile", "--seed", "--template", "--docs", "--pairs",
-                                 "--ops-per-pair", "--invalid-rate", "--out-dir", "--replay"}) {
+  for (std::string_view known :
+       {"--profile", "--seed", "--template", "--docs", "--pairs", "--ops-per-pair",
+        "--invalid-rate", "--out-dir", "--replay", "--reduce-seconds"}) {
     if (flag == known) return true;
   }
   return false;
@@ -127,6 +130,10 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
       position += 1;
     } else if (flag == "--strict") {
       config.strict = true;
+      position += 1;
+    } else if (flag == "--reduce") {
+      config.reduce = true;
+      config.minimize = true;
       position += 1;
     } else if (flag == "-h" || flag == "--help") {
       std::cerr << kUsageText;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kivo/stress/error.hpp"
+#include "kivo/stress/reduce.hpp"
 
 namespace kivo::stress::stats {
 class RunStats;
@@ -35,6 +36,8 @@ struct RunControl {
   /// Strict runs only: called at the end with how often the planned operations made each of the
   /// oracle's decisions (indexed by `oracle::Decision`).
   std::function<void(const std::vector<std::uint64_t>&)> on_decisions;
+  /// With `reduce`: called as the reduction of a failing case gets on.
+  std::function<void(const reduce::Progress&)> on_reduce_progress;
 };
 
 /// The message of a run that ended because its cancellation flag was raised.

@@ -7,6 +7,7 @@
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/minimize.hpp"
+#include "kivo/stress/runner/reduced_case.hpp"
 #include "kivo/stress/runner/strict_planner.hpp"
 #include "kivo/stress/stats.hpp"
 
@@ -160,9 +161,10 @@ class StressRun {
     artifact.strict = config_.strict;
     const std::string where =
         "Stress failure on pair " + std::to_string(pair.number) + " step " + std::to_string(slot);
-    auto case_dir =
-        artifacts::persist_failure_artifact(config_.out_dir, artifact, pair.source_before,
-                                            pair.target_before, &corpus_[pair.docs.target].doc);
+    const Element& target_after = corpus_[pair.docs.target].doc;
+    if (config_.reduce) return reduced_failure(where, artifact, pair, target_after);
+    auto case_dir = artifacts::persist_failure_artifact(
+        config_.out_dir, artifact, pair.source_before, pair.target_before, &target_after);
     if (!case_dir) {
       // The failure itself must stay visible even when its case could not be written.
       return std::move(case_dir.error())
@@ -170,6 +172,22 @@ class StressRun {
     }
     if (control_.on_case_written) control_.on_case_written(*case_dir);
     return Error(where + ". Artifacts: " + case_dir->string() + "\n" + artifact.failure_message);
+  }
+
+  Error reduced_failure(const std::string& where, const FailureArtifact& artifact,
+                        const PairRun& pair, const Element& target_after) const {
+    const reduce::Options options{config_.strict, std::chrono::seconds(config_.reduce_seconds),
+                                  control_.on_reduce_progress};
+    auto written = write_reduced_case(
+        config_.out_dir, {artifact, pair.source_before, pair.target_before, &target_after},
+        options);
+    if (!written) {
+      return std::move(written.error())
+          .context(where + " (case not written)\n" + artifact.failure_message);
+    }
+    if (control_.on_case_written) control_.on_case_written(written->directory);
+    return Error(where + ". Artifacts: " + written->directory.string() + "\n" +
+                 artifact.failure_message + "\n" + written->summary);
   }
 
   bool cancelled() const {
