@@ -33,7 +33,9 @@ IdMap fresh_values(const Element& subtree, const Element& target, const Kind& ki
   // The counter starts from a text written otherwise than plainly, when no plain text reads as
   // much.
   if (largest && !used.contains(std::to_string(*largest))) {
-    const bool signed_text = used.contains("+" + std::to_string(*largest));
+    std::string signed_largest = "+";
+    signed_largest += std::to_string(*largest);
+    const bool signed_text = used.contains(signed_largest);
     mark(decisions,
          signed_text ? Decision::CounterFromSignedText : Decision::CounterFromPaddedText);
   }
