@@ -26,6 +26,12 @@ std::string execute_strict(const Element& source, Element& target,
 std::string execute_checked(const Element& source, Element& target,
                             const StressOperation& operation, bool strict);
 
+/// The expectation as written in failure messages: Success, Any, ErrorContains("...").
+std::string expectation_debug(const ExpectedOutcome& expected);
+/// Words the failure of step `step`: a fault as it is, anything else as an outcome mismatch.
+std::string derive_failure_message(std::uint64_t step, const ExpectedOutcome& expected,
+                                   std::string_view observed);
+
 /// A reproduced failure.
 struct ReplayResult {
   bool reproduced = false;

@@ -11,6 +11,7 @@
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/error.hpp"
 #include "kivo/stress/operation.hpp"
+#include "kivo/stress/replay.hpp"
 #include "kivo/stress/rng.hpp"
 #include "kivo/stress/runner/control.hpp"
 
@@ -54,10 +55,8 @@ void collect_screen_ids_rec(const Element& element, std::vector<std::string>& ou
 std::optional<PlannedOperation> plan_input_mask_generic(std::span<const XMLNode> source_children,
                                                         std::span<const XMLNode> target_children,
                                                         Rng& rng);
-/// The expectation as written in failure messages: Success, Any, ErrorContains("...").
-std::string expectation_debug(const ExpectedOutcome& expected);
-/// Words the failure of step `step`: a fault as it is, anything else as an outcome mismatch.
-std::string derive_failure_message(std::uint64_t step, const ExpectedOutcome& expected,
-                                   std::string_view observed);
+// Failure messages are worded where steps are replayed; runs word them the same way.
+using replay::derive_failure_message;
+using replay::expectation_debug;
 
 }  // namespace kivo::stress::runner

@@ -3,7 +3,6 @@
 #include "kivo/stress/preset_file.hpp"
 #include "kivo/stress/text_file.hpp"
 #include "kivo/stress/replay.hpp"
-#include "kivo/stress/runner.hpp"
 
 namespace kivo::stress::replay {
 namespace {
@@ -51,7 +50,7 @@ Result<std::string> reproduced_message(std::size_t step, const OperationTraceIte
                 " but operation did not fail.");
   }
   // Worded with the recorded step number, exactly as the run worded it.
-  return runner::derive_failure_message(item.index, item.expected, observed);
+  return derive_failure_message(item.index, item.expected, observed);
 }
 
 Result<ReplayResult> replay_trace(const FailureArtifact& artifact, const Element& source,

@@ -57,7 +57,7 @@ TEST(StrictCorpus, StrictFastRunsReachEveryDecision) {
   }
   std::string missed;
   for (std::size_t d = 0; d < made.size(); ++d) {
-    if (made[d] == 0) missed += " " + std::string(decision_name(static_cast<Decision>(d)));
+    if (made[d] == 0) missed.append(" ").append(decision_name(static_cast<Decision>(d)));
   }
   EXPECT_EQ(missed, "");
 }

@@ -1,9 +1,8 @@
 #include <cstdio>
 
 #include "kivo/stress/replay.hpp"
-#include "kivo/stress/runner.hpp"
 
-namespace kivo::stress::runner {
+namespace kivo::stress::replay {
 namespace {
 
 // A double-quoted literal with backslash escapes, as failure messages show fragments.
@@ -53,10 +52,10 @@ std::string expectation_debug(const ExpectedOutcome& expected) {
 
 std::string derive_failure_message(std::uint64_t step, const ExpectedOutcome& expected,
                                    std::string_view observed) {
-  if (replay::is_fault(observed)) return std::string(observed);
+  if (is_fault(observed)) return std::string(observed);
   return "Outcome mismatch for operation at step " + std::to_string(step) +
          ". expected=" + expectation_debug(expected) + ", observed='" + std::string(observed) +
          "'.";
 }
 
-}  // namespace kivo::stress::runner
+}  // namespace kivo::stress::replay
