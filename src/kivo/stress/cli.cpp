@@ -102,7 +102,8 @@ Result<void> replay_mode(const StressConfig& config, std::ostream& err,
   const reduce::Options options{false, std::chrono::seconds(config.reduce_seconds),
                                 [&](const reduce::Progress& done) {
                                   if (progress.due()) progress.show(reduce_progress_text(done));
-                                }};
+                                },
+                                control.stop};
   auto reduced = runner::reduce_case_file(case_path, options);
   progress.clear();
   if (!reduced) return std::unexpected(std::move(reduced.error()));

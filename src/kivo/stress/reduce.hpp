@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,8 @@ struct Options {
   std::chrono::steady_clock::duration budget = std::chrono::seconds(60);
   /// Called after each accepted step of the reduction.
   std::function<void(const Progress&)> on_progress;
+  /// Once true, the reduction ends as if its time were up (the run is being stopped).
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct Reduction {

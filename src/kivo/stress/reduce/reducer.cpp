@@ -85,6 +85,10 @@ class Reducer {
   }
 
  private:
+  bool cancelled() const {
+    return options_.cancel != nullptr && options_.cancel->load(std::memory_order_relaxed);
+  }
+
   Element& doc(Side side) { return side == Side::Source ? current_.source : current_.target; }
 
   // The document as its case file reads back, so the reduced case replays as it was judged,
@@ -102,7 +106,7 @@ class Reducer {
   // kind). Reading back may undo a removal, and without this the reduction would go round.
   bool try_case(const Element& source, const Element& target,
                 const std::vector<OperationTraceItem>& trace) {
-    if (out_of_time_ || (out_of_time_ = Clock::now() >= deadline_)) return false;
+    if (out_of_time_ || (out_of_time_ = Clock::now() >= deadline_ || cancelled())) return false;
     auto settled_source = settled(source);
     auto settled_target = settled(target);
     if (!settled_source || !settled_target) return false;

@@ -177,7 +177,7 @@ class StressRun {
   Error reduced_failure(const std::string& where, const FailureArtifact& artifact,
                         const PairRun& pair, const Element& target_after) const {
     const reduce::Options options{config_.strict, std::chrono::seconds(config_.reduce_seconds),
-                                  control_.on_reduce_progress};
+                                  control_.on_reduce_progress, control_.cancel};
     auto written = write_reduced_case(
         config_.out_dir, {artifact, pair.source_before, pair.target_before, &target_after},
         options);
