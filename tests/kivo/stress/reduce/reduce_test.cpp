@@ -17,6 +17,7 @@
 #include "kivo/stress/runner.hpp"
 #include "support/census.hpp"
 #include "support/presets.hpp"
+#include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
 namespace kivo::stress::reduce {
@@ -259,6 +260,36 @@ TEST(Reduce, AnExistingCaseReducesIntoANewCaseBesideIt) {
     EXPECT_TRUE(replayed && replayed->reproduced) << form;
   }
   EXPECT_FALSE(fs::exists(original / "unreduced"));
+}
+
+// The real program, on a terminal: a run of the bare template that fails with the unmodified
+// engine shows the reduction's progress, then the failure with the reduction's line last.
+TEST(Reduce, TheProgramShowsItsProgressAndEndsWithTheReduction) {
+  kivo::test::TempDir dir;
+  const std::vector<std::string> args = {
+      "--template",     dir.write("bare.xml", kivo::test::kBareScreenTemplate).string(),
+      "--out-dir",      (dir.path() / "out").string(),
+      "--docs",         "3",
+      "--pairs",        "1",
+      "--ops-per-pair", "2",
+      "--seed",         "4",
+      "--reduce"};
+  kivo::test::Child child = kivo::test::spawn_on_terminal(args);
+  ASSERT_GT(child.pid, 0);
+  std::string shown;
+  EXPECT_EQ(kivo::test::finish_child(child, shown), 1);
+  EXPECT_NE(shown.find("\rreducing: "), std::string::npos) << shown;
+  const std::string printed = kivo::test::without_progress(shown);
+  EXPECT_TRUE(
+      std::regex_search(printed, std::regex("\nReduced source_before\\.xml [0-9]+ -> [0-9]+ "
+                                            "bytes, target_before\\.xml [0-9]+ -> [0-9]+ "
+                                            "bytes, trace [0-9]+ -> 1 steps in [0-9]+\\.[0-9] "
+                                            "s \\([0-9,]+ replays\\)\r?\n$")))
+      << printed;
+  const fs::path case_dir = kivo::test::case_dir_of(printed);
+  const auto replayed = kivo::test::run_program({"--replay", (case_dir / "case.json").string()});
+  EXPECT_EQ(replayed.exit_status, 0) << replayed.err;
+  EXPECT_TRUE(fs::exists(case_dir / "unreduced" / "case.json"));
 }
 
 // The figures over every planted fault. Slow, so it runs on request:
