@@ -4,6 +4,7 @@
 #include <sched.h>
 #include <sys/mount.h>
 
+#include <chrono>
 #include <cstdio>
 
 #include "kivo/stress/artifacts.hpp"
@@ -46,30 +47,45 @@ int count_whole_cases(const fs::path& out_dir, const LargeCase& written) {
   return cases;
 }
 
+// Whether a whole case has appeared in `out_dir` before the deadline: a directory that is not
+// hidden is whole as soon as it is there.
+bool first_case_appears(const fs::path& out_dir) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (std::chrono::steady_clock::now() < deadline) {
+    std::error_code missing;
+    for (const auto& entry : fs::directory_iterator(out_dir, missing)) {
+      if (!entry.path().filename().string().starts_with(".")) return true;
+    }
+    ::usleep(1000);
+  }
+  return false;
+}
+
 TEST(WholeCases, AKillWhileWritingLeavesNoPartialCase) {
   const LargeCase large;
   kivo::test::TempDir out;
   std::uint64_t state = 0x9E3779B97F4A7C15ULL;
-  int cases = 0, killed_mid_write = 0;
+  int killed_mid_write = 0;
   for (int round = 0; round < 12; ++round) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
       kivo::test::detach_as_group();
-      for (int i = 0; i < 200; ++i) (void)large.write(out.path());
+      for (int i = 0; i < 1000; ++i) (void)large.write(out.path());
       _exit(0);
     }
+    // Once the writer is under way (however fast this build is), a kill at a random moment.
+    EXPECT_TRUE(first_case_appears(out.path()));
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-    ::usleep(static_cast<useconds_t>(2000 + (state >> 33) % 30000));
+    ::usleep(static_cast<useconds_t>((state >> 33) % 20000));
     ::kill(child, SIGKILL);
     EXPECT_EQ(kivo::test::wait_status(child), -1) << "the writer ended before it was killed";
-    cases += count_whole_cases(out.path(), large);
+    EXPECT_GT(count_whole_cases(out.path(), large), 0);
     for (const auto& entry : fs::directory_iterator(out.path())) {
       killed_mid_write += entry.path().filename().string().starts_with(".incomplete_");
       fs::remove_all(entry.path());
     }
   }
-  EXPECT_GT(cases, 0);
   EXPECT_GT(killed_mid_write, 0) << "no kill landed while a case was being written";
 }
 
