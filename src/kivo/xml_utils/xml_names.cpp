@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -71,11 +72,31 @@ bool parser_reads_name(std::string_view name) {
          XML_STATUS_OK;
 }
 
+// Names are nearly always ASCII: those are settled by two small tables that hold exactly what the
+// ranges above say of ASCII.
+bool is_ascii_ncname(std::string_view name) {
+  static constexpr auto kTables = [] {
+    std::array<std::uint8_t, 128> table{};  // bit 0: may start a name, bit 1: may continue one
+    for (int c = 0; c < 128; ++c) {
+      const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+      const bool rest = start || c == '-' || c == '.' || (c >= '0' && c <= '9');
+      table[static_cast<std::size_t>(c)] =
+          static_cast<std::uint8_t>((start ? 1 : 0) | (rest ? 2 : 0));
+    }
+    return table;
+  }();
+  if (name.empty() || !(kTables[static_cast<unsigned char>(name[0])] & 1)) return false;
+  for (char c : name.substr(1)) {
+    if (!(kTables[static_cast<unsigned char>(c)] & 2)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool is_ncname(std::string_view name) {
-  if (!follows_name_ranges(name)) return false;
-  return is_ascii(name) || parser_reads_name(name);
+  if (is_ascii(name)) return is_ascii_ncname(name);
+  return follows_name_ranges(name) && parser_reads_name(name);
 }
 
 }  // namespace kivo::xml_utils::detail

@@ -1,5 +1,6 @@
 #include "kivo/xml_utils/xml_text.hpp"
 
+#include <array>
 #include <cstdint>
 
 namespace kivo::xml_utils::detail {
@@ -29,21 +30,7 @@ std::size_t decode_multibyte(std::string_view text, std::size_t i, std::uint32_t
   return length;
 }
 
-// Appends `text`, replacing each byte for which `escape` yields a non-empty replacement.
-template <class Escape>
-void append_escaped(std::string& out, std::string_view text, Escape escape) {
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::string_view replacement = escape(text[i]);
-    if (replacement.empty()) continue;
-    out.append(text.data() + run, i - run);
-    out.append(replacement);
-    run = i + 1;
-  }
-  out.append(text.data() + run, text.size() - run);
-}
-
-std::string_view text_escape(char c) {
+constexpr std::string_view text_escape(char c) {
   switch (c) {
     case '&':
       return "&amp;";
@@ -58,7 +45,7 @@ std::string_view text_escape(char c) {
   }
 }
 
-std::string_view attribute_escape(char c) {
+constexpr std::string_view attribute_escape(char c) {
   switch (c) {
     case '"':
       return "&quot;";
@@ -71,6 +58,30 @@ std::string_view attribute_escape(char c) {
     default:
       return text_escape(c);
   }
+}
+
+// Which bytes `escape` replaces, so that the runs between them are copied whole.
+template <std::string_view (*Escape)(char)>
+constexpr std::array<bool, 256> kEscaped = [] {
+  std::array<bool, 256> escaped{};
+  for (int byte = 0; byte < 256; ++byte) {
+    escaped[static_cast<std::size_t>(byte)] = !Escape(static_cast<char>(byte)).empty();
+  }
+  return escaped;
+}();
+
+// Appends `text`, replacing each byte for which `Escape` yields a non-empty replacement.
+template <std::string_view (*Escape)(char)>
+void append_escaped(std::string& out, std::string_view text) {
+  const auto& escaped = kEscaped<Escape>;
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!escaped[static_cast<unsigned char>(text[i])]) continue;
+    out.append(text.data() + run, i - run);
+    out.append(Escape(text[i]));
+    run = i + 1;
+  }
+  out.append(text.data() + run, text.size() - run);
 }
 
 }  // namespace
@@ -100,11 +111,11 @@ bool is_xml_text(std::string_view text) {
 }
 
 void append_escaped_text(std::string& out, std::string_view text) {
-  append_escaped(out, text, text_escape);
+  append_escaped<text_escape>(out, text);
 }
 
 void append_escaped_attribute(std::string& out, std::string_view value) {
-  append_escaped(out, value, attribute_escape);
+  append_escaped<attribute_escape>(out, value);
 }
 
 void append_normalized_line_ends(std::string& out, std::string_view text) {
