@@ -1,22 +1,22 @@
 #include <algorithm>
-#include <deque>
 
 #include "kivo/stress/checks.hpp"
 
 namespace kivo::stress::checks {
 
+// Runs before and after every step: the values seen are viewed in place, not copied.
 std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name) {
-  std::unordered_set<std::string> seen;
+  std::unordered_set<std::string_view> seen;
   std::unordered_set<std::string> duplicates;
-  std::deque<const Element*> queue{&root};
-  while (!queue.empty()) {
-    const Element* element = queue.front();
-    queue.pop_front();
+  std::vector<const Element*> pending{&root};
+  while (!pending.empty()) {
+    const Element* element = pending.back();
+    pending.pop_back();
     if (const std::string* value = element->attr(name); value && !seen.insert(*value).second) {
       duplicates.insert(*value);
     }
     for (const XMLNode& child : element->children) {
-      if (const Element* child_element = child.as_element()) queue.push_back(child_element);
+      if (const Element* child_element = child.as_element()) pending.push_back(child_element);
     }
   }
   return duplicates;
