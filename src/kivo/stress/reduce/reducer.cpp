@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <limits>
 
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/reduce.hpp"
@@ -62,7 +61,10 @@ class Reducer {
   Reduction run() {
     const auto started = Clock::now();
     Reduction result;
-    result.reproduced = try_case(current_.source, current_.target, current_.trace);
+    auto source = settled(current_.source);
+    auto target = settled(current_.target);
+    result.reproduced =
+        source && target && try_case(std::move(source), std::move(target), current_.trace);
     while (result.reproduced) {
       const std::uint64_t accepted = accepted_;
       reduce_trace();
@@ -91,49 +93,70 @@ class Reducer {
 
   Element& doc(Side side) { return side == Side::Source ? current_.source : current_.target; }
 
-  // The document as its case file reads back, so the reduced case replays as it was judged,
-  // with the size of that file.
-  std::optional<std::pair<Element, std::uint64_t>> settled(const Element& root) const {
+  // A document as its case file reads back, so the reduced case replays as it was judged, with
+  // the size of that file.
+  struct Settled {
+    Element tree;
+    std::uint64_t bytes = 0;
+  };
+
+  std::optional<Settled> settled(const Element& root) const {
     auto text = artifacts::case_preset_text(root, options_.strict);
     if (!text) return std::nullopt;
     auto tree = artifacts::read_case_preset(*text, options_.strict);
     if (!tree) return std::nullopt;
-    return std::pair{std::move(*tree), text->size()};
+    return Settled{std::move(*tree), text->size()};
   }
 
-  // A candidate is taken when it still fails alike and is a step forward: smaller files or a
-  // shorter trace, or the same size and different (a smaller number, fewer characters of one
-  // kind). Reading back may undo a removal, and without this the reduction would go round.
-  bool try_case(const Element& source, const Element& target,
+  bool out_of_time() {
+    return out_of_time_ || (out_of_time_ = Clock::now() >= deadline_ || cancelled());
+  }
+
+  // A candidate changes one document, both (the first), or neither (a shorter trace); a document
+  // left out is the current one, already settled. It is taken when it still fails alike and is a
+  // step forward: smaller files or a shorter trace, or the same size and different (a smaller
+  // number, fewer characters of one kind). Reading back may undo a removal, and without this the
+  // reduction would go round.
+  bool try_case(std::optional<Settled> source, std::optional<Settled> target,
                 const std::vector<OperationTraceItem>& trace) {
-    if (out_of_time_ || (out_of_time_ = Clock::now() >= deadline_ || cancelled())) return false;
-    auto settled_source = settled(source);
-    auto settled_target = settled(target);
-    if (!settled_source || !settled_target) return false;
-    const std::uint64_t bytes = settled_source->second + settled_target->second;
+    if (out_of_time()) return false;
+    const std::uint64_t bytes =
+        (source ? source->bytes : source_bytes_) + (target ? target->bytes : target_bytes_);
     const bool first = accepted_ == 0;
     const bool unchanged = !first && trace.size() == current_.trace.size() &&
-                           settled_source->first == current_.source &&
-                           settled_target->first == current_.target;
-    if (unchanged || bytes > bytes_ || (bytes == bytes_ && trace.size() > current_.trace.size())) {
+                           (!source || source->tree == current_.source) &&
+                           (!target || target->tree == current_.target);
+    const std::uint64_t bytes_now = source_bytes_ + target_bytes_;
+    if (!first && (unchanged || bytes > bytes_now ||
+                   (bytes == bytes_now && trace.size() > current_.trace.size()))) {
       return false;
     }
     ++replays_;
-    auto observed = fails_alike(settled_source->first, settled_target->first, trace, signature_,
-                                options_.strict);
+    auto observed =
+        fails_alike(source ? source->tree : current_.source,
+                    target ? target->tree : current_.target, trace, signature_, options_.strict);
     if (!observed) return false;
-    current_ = {std::move(settled_source->first), std::move(settled_target->first),
-                std::move(*observed)};
-    bytes_ = bytes;
+    if (source) {
+      current_.source = std::move(source->tree);
+      source_bytes_ = source->bytes;
+    }
+    if (target) {
+      current_.target = std::move(target->tree);
+      target_bytes_ = target->bytes;
+    }
+    current_.trace = std::move(*observed);
     ++accepted_;
-    if (options_.on_progress) options_.on_progress({bytes_, replays_});
+    if (options_.on_progress) options_.on_progress({source_bytes_ + target_bytes_, replays_});
     return true;
   }
 
+  // Only the changed document is written and read back.
   bool try_doc(Side side, const Element& candidate) {
-    const FailingCase& now = current_;
-    return side == Side::Source ? try_case(candidate, now.target, now.trace)
-                                : try_case(now.source, candidate, now.trace);
+    if (out_of_time()) return false;
+    auto changed = settled(candidate);
+    if (!changed) return false;
+    if (side == Side::Source) return try_case(std::move(changed), std::nullopt, current_.trace);
+    return try_case(std::nullopt, std::move(changed), current_.trace);
   }
 
   // Earlier steps the failure does not need.
@@ -144,7 +167,7 @@ class Reducer {
       std::vector<OperationTraceItem> trace;
       for (std::size_t k : kept) trace.push_back(base[k]);
       trace.push_back(base.back());
-      return try_case(current_.source, current_.target, trace);
+      return try_case(std::nullopt, std::nullopt, trace);
     });
   }
 
@@ -231,7 +254,8 @@ class Reducer {
   FailingCase current_;
   std::uint64_t replays_ = 0;
   std::uint64_t accepted_ = 0;
-  std::uint64_t bytes_ = std::numeric_limits<std::uint64_t>::max();
+  std::uint64_t source_bytes_ = 0;
+  std::uint64_t target_bytes_ = 0;
   bool out_of_time_ = false;
 };
 
