@@ -62,6 +62,10 @@ Result<std::filesystem::path> persist_reduced_case(const std::filesystem::path& 
 Result<std::string> case_preset_text(const Element& root, bool strict);
 /// A case preset's tree, read as a replay reads it: independently for strict cases.
 Result<Element> read_case_preset(std::string_view text, bool strict);
+/// The preset file `name` of the case in `directory`, read as `read_case_preset` reads it;
+/// `name` must be a plain file name, since case files may come from elsewhere.
+Result<Element> load_case_preset(const std::filesystem::path& directory, const std::string& name,
+                                 bool strict);
 /// Reads and decodes the case file at `path`.
 Result<FailureArtifact> load_failure_artifact(const std::filesystem::path& path);
 

@@ -1,7 +1,4 @@
 #include "kivo/stress/artifacts.hpp"
-#include "kivo/stress/independent.hpp"
-#include "kivo/stress/preset_file.hpp"
-#include "kivo/stress/text_file.hpp"
 #include "kivo/stress/replay.hpp"
 
 namespace kivo::stress::replay {
@@ -9,36 +6,6 @@ namespace {
 
 std::unexpected<Error> fail(std::string message) {
   return std::unexpected(Error(std::move(message)));
-}
-
-// A strict case was written by the harness, so its presets are what the independent reader reads:
-// they replay even when the library's reader misreads them, and the steps show it.
-Result<Element> load_preset_independently(const std::filesystem::path& path) {
-  auto text = read_utf8_file(path);
-  if (!text) return with_context("Failed to parse " + path.string(), AppError::io(text.error()));
-  auto tree = independent::read_tree(*text);
-  if (!tree) {
-    return std::unexpected(Error::from_chain({"Failed to parse " + path.string(), tree.error()}));
-  }
-  return std::move(*tree);
-}
-
-// Case files may come from elsewhere: their preset names must stay inside the case directory.
-bool is_plain_file_name(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos;
-}
-
-Result<Element> load_case_preset(const std::filesystem::path& directory, const std::string& name,
-                                 bool strict) {
-  if (!is_plain_file_name(name)) {
-    return fail("Replay case names preset file '" + name +
-                "', which is not a plain file name in the case directory.");
-  }
-  const std::filesystem::path path = directory / name;
-  if (strict) return load_preset_independently(path);
-  auto root = load_preset(path);
-  if (!root) return with_context("Failed to parse " + path.string(), root.error());
-  return std::move(*root);
 }
 
 // The failure message of the failing step, or the error saying it did not fail.
@@ -88,9 +55,11 @@ Result<ReplayResult> replay_case(const std::filesystem::path& case_path) {
   if (!artifact) return std::unexpected(std::move(artifact.error()));
   if (!case_path.has_relative_path()) return fail("Replay case path has no parent directory.");
   const std::filesystem::path directory = case_path.parent_path();
-  auto source = load_case_preset(directory, artifact->source_before_file, artifact->strict);
+  auto source =
+      artifacts::load_case_preset(directory, artifact->source_before_file, artifact->strict);
   if (!source) return std::unexpected(std::move(source.error()));
-  auto target = load_case_preset(directory, artifact->target_before_file, artifact->strict);
+  auto target =
+      artifacts::load_case_preset(directory, artifact->target_before_file, artifact->strict);
   if (!target) return std::unexpected(std::move(target.error()));
   if (artifact->operation_trace.empty()) {
     return fail("Replay case contains empty operation trace.");

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "kivo/stress/artifacts/file_io.hpp"
 #include "kivo/stress/checks.hpp"
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/runner.hpp"
@@ -67,9 +66,9 @@ Element target_after(const reduce::FailingCase& reduced, bool strict) {
 
 }  // namespace
 
-Result<ReducedCaseWritten> write_reduced_case(const std::filesystem::path& out_dir,
-                                              const artifacts::CaseContent& unreduced,
-                                              const reduce::Options& options) {
+Result<WrittenCase> write_reduced_case(const std::filesystem::path& out_dir,
+                                       const artifacts::CaseContent& unreduced,
+                                       const reduce::Options& options) {
   const reduce::FailingCase failing{unreduced.source_before, unreduced.target_before,
                                     unreduced.artifact.operation_trace};
   const reduce::Reduction reduction = reduce::reduce_case(failing, options);
@@ -78,46 +77,36 @@ Result<ReducedCaseWritten> write_reduced_case(const std::filesystem::path& out_d
         artifacts::persist_failure_artifact(out_dir, unreduced.artifact, unreduced.source_before,
                                             unreduced.target_before, unreduced.target_after);
     if (!directory) return std::unexpected(std::move(directory.error()));
-    return ReducedCaseWritten{*directory,
-                              "Not reduced: the case does not fail the same way when replayed "
-                              "from its own files"};
+    return WrittenCase{*directory,
+                       "Not reduced: the case does not fail the same way when replayed "
+                       "from its own files"};
   }
   const FailureArtifact artifact = reduced_artifact(unreduced.artifact, reduction.reduced.trace);
   const Element after = target_after(reduction.reduced, options.strict);
   auto directory = artifacts::persist_reduced_case(
       out_dir, {artifact, reduction.reduced.source, reduction.reduced.target, &after}, unreduced);
   if (!directory) return std::unexpected(std::move(directory.error()));
-  return ReducedCaseWritten{*directory, summary_line(unreduced, reduction)};
+  return WrittenCase{*directory, summary_line(unreduced, reduction)};
 }
 
-namespace {
-
-Result<Element> read_case_file(const std::filesystem::path& directory, const std::string& name,
-                               bool strict) {
-  auto text = artifacts::read_text_file(directory / name);
-  if (!text) return std::unexpected(std::move(text.error()).context("failed to read " + name));
-  auto tree = artifacts::read_case_preset(*text, strict);
-  if (!tree) return std::unexpected(std::move(tree.error()).context("failed to read " + name));
-  return tree;
-}
-
-}  // namespace
-
-Result<ReducedCaseWritten> reduce_case_file(const std::filesystem::path& case_path,
-                                            reduce::Options options) {
+Result<WrittenCase> reduce_case_file(const std::filesystem::path& case_path,
+                                     reduce::Options options) {
   auto artifact = artifacts::load_failure_artifact(case_path);
   if (!artifact) return std::unexpected(std::move(artifact.error()));
   if (artifact->operation_trace.empty()) {
     return std::unexpected(Error("Replay case contains empty operation trace."));
   }
   const std::filesystem::path directory = std::filesystem::absolute(case_path).parent_path();
-  auto source = read_case_file(directory, artifact->source_before_file, artifact->strict);
+  auto source =
+      artifacts::load_case_preset(directory, artifact->source_before_file, artifact->strict);
   if (!source) return std::unexpected(std::move(source.error()));
-  auto target = read_case_file(directory, artifact->target_before_file, artifact->strict);
+  auto target =
+      artifacts::load_case_preset(directory, artifact->target_before_file, artifact->strict);
   if (!target) return std::unexpected(std::move(target.error()));
   std::optional<Element> after;
   if (artifact->target_after_file) {
-    auto read = read_case_file(directory, *artifact->target_after_file, artifact->strict);
+    auto read =
+        artifacts::load_case_preset(directory, *artifact->target_after_file, artifact->strict);
     if (!read) return std::unexpected(std::move(read.error()));
     after = std::move(*read);
   }

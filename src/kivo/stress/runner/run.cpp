@@ -161,33 +161,33 @@ class StressRun {
     artifact.strict = config_.strict;
     const std::string where =
         "Stress failure on pair " + std::to_string(pair.number) + " step " + std::to_string(slot);
-    const Element& target_after = corpus_[pair.docs.target].doc;
-    if (config_.reduce) return reduced_failure(where, artifact, pair, target_after);
-    auto case_dir = artifacts::persist_failure_artifact(
-        config_.out_dir, artifact, pair.source_before, pair.target_before, &target_after);
-    if (!case_dir) {
-      // The failure itself must stay visible even when its case could not be written.
-      return std::move(case_dir.error())
-          .context(where + " (case not written)\n" + artifact.failure_message);
-    }
-    if (control_.on_case_written) control_.on_case_written(*case_dir);
-    return Error(where + ". Artifacts: " + case_dir->string() + "\n" + artifact.failure_message);
-  }
-
-  Error reduced_failure(const std::string& where, const FailureArtifact& artifact,
-                        const PairRun& pair, const Element& target_after) const {
-    const reduce::Options options{config_.strict, std::chrono::seconds(config_.reduce_seconds),
-                                  control_.on_reduce_progress, control_.cancel};
-    auto written = write_reduced_case(
-        config_.out_dir, {artifact, pair.source_before, pair.target_before, &target_after},
-        options);
+    auto written = write_case(artifact, pair, corpus_[pair.docs.target].doc);
     if (!written) {
+      // The failure itself must stay visible even when its case could not be written.
       return std::move(written.error())
           .context(where + " (case not written)\n" + artifact.failure_message);
     }
     if (control_.on_case_written) control_.on_case_written(written->directory);
-    return Error(where + ". Artifacts: " + written->directory.string() + "\n" +
-                 artifact.failure_message + "\n" + written->summary);
+    std::string message =
+        where + ". Artifacts: " + written->directory.string() + "\n" + artifact.failure_message;
+    if (!written->summary.empty()) message += "\n" + written->summary;
+    return Error(std::move(message));
+  }
+
+  // The case as it is, or reduced with the line that says what reduction did.
+  Result<WrittenCase> write_case(const FailureArtifact& artifact, const PairRun& pair,
+                                 const Element& target_after) const {
+    const artifacts::CaseContent content{artifact, pair.source_before, pair.target_before,
+                                         &target_after};
+    if (config_.reduce) {
+      const reduce::Options options{config_.strict, std::chrono::seconds(config_.reduce_seconds),
+                                    control_.on_reduce_progress, control_.cancel};
+      return write_reduced_case(config_.out_dir, content, options);
+    }
+    auto directory = artifacts::persist_failure_artifact(
+        config_.out_dir, artifact, pair.source_before, pair.target_before, &target_after);
+    if (!directory) return std::unexpected(std::move(directory.error()));
+    return WrittenCase{*directory, {}};
   }
 
   bool cancelled() const {
