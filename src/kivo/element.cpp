@@ -18,7 +18,7 @@ void Attributes::set(std::string_view name, std::string value) {
       return;
     }
   }
-  entries_.emplace_back(std::string(name), std::move(value));
+  entries_.emplace_back(Name(name), std::move(value));
 }
 
 bool Attributes::remove(std::string_view name) {
@@ -29,9 +29,9 @@ bool Attributes::remove(std::string_view name) {
   return true;
 }
 
-Element Element::make(std::string name) {
+Element Element::make(std::string_view name) {
   Element element;
-  element.name = std::move(name);
+  element.name = Name(name);
   return element;
 }
 

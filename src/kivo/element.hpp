@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "kivo/in_scope_namespaces.hpp"
+#include "kivo/name.hpp"
 
 namespace kivo {
 
@@ -17,7 +18,7 @@ struct XMLNode;
 /// Attribute map that keeps the order in which attributes were read or set.
 class Attributes {
  public:
-  using Entry = std::pair<std::string, std::string>;
+  using Entry = std::pair<Name, std::string>;
 
   /// Value of `name`, or nullptr when absent.
   const std::string* get(std::string_view name) const;
@@ -25,6 +26,8 @@ class Attributes {
   bool contains(std::string_view name) const { return get(name) != nullptr; }
   /// Inserts or replaces `name`; a new name goes last.
   void set(std::string_view name, std::string value);
+  /// Appends `name`, which must not be present yet.
+  void append(Name name, std::string value) { entries_.emplace_back(std::move(name), std::move(value)); }
   /// Removes `name`; true when it was present.
   bool remove(std::string_view name);
   /// Mutable access to the values in order (names are fixed).
@@ -44,15 +47,15 @@ class Attributes {
 
 /// One element of a preset tree; owns its attributes and children (deep copies only).
 struct Element {
-  std::optional<std::string> prefix;
-  std::optional<std::string> namespace_uri;
+  std::optional<Name> prefix;
+  std::optional<Name> namespace_uri;
   InScopeNamespaces namespaces;
-  std::string name;
+  Name name;
   Attributes attributes;
   std::vector<XMLNode> children;
 
   /// An empty element named `name` (stands in for the factory `new`, a C++ keyword).
-  static Element make(std::string name);
+  static Element make(std::string_view name);
 
   /// Value of attribute `name`, or nullptr when absent.
   const std::string* attr(std::string_view attr_name) const { return attributes.get(attr_name); }

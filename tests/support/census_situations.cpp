@@ -104,7 +104,7 @@ std::string first_param_name(const Element& layer) {
   const Element* common = xml::params_by_name(layer, "Common");
   for (const Element* p : common ? child_elements_of(*common) : std::vector<const Element*>{}) {
     if (p->name == "Param" && p->attr("name") && *p->attr("name") == "Name")
-      return p->attr("value") ? *p->attr("value") : layer.name;
+      return p->attr("value") ? *p->attr("value") : layer.name.str();
   }
   return layer.name;
 }

@@ -2,6 +2,7 @@
 #include <expat.h>
 
 #include <climits>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -82,6 +83,8 @@ class TreeBuilder {
   TreeBuilder(XML_Parser parser, std::size_t input_size)
       : parser_(parser), binding_limit_(kRecordedBindingAllowance + input_size) {
     open_.reserve(64);
+    first_child_.reserve(64);
+    children_.reserve(256);
   }
 
   std::optional<Element>& root() { return root_; }
@@ -95,21 +98,30 @@ class TreeBuilder {
     }
     Element element;
     ExpandedName name = split_name(raw_name);
-    element.name.assign(name.local);
+    element.name = Name(name.local);
     if (name.has_uri) element.namespace_uri.emplace(name.uri);
     if (name.has_prefix) element.prefix.emplace(name.prefix);
     if (!take_bindings(element)) return;
     add_attributes(element, atts);
     open_.push_back(std::move(element));
+    first_child_.push_back(children_.size());
   }
 
+  // The children of all open elements wait on one stack; a closed element takes its own in one
+  // allocation of the exact size, so no vector grows by copying and none holds spare room.
   void end_element() {
     flush_text();
     if (open_.empty()) return;
     Element done = std::move(open_.back());
     open_.pop_back();
+    const std::size_t first = first_child_.back();
+    first_child_.pop_back();
+    done.children.reserve(children_.size() - first);
+    std::move(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end(),
+              std::back_inserter(done.children));
+    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end());
     if (!open_.empty()) {
-      open_.back().children.push_back(XMLNode{std::move(done)});
+      children_.push_back(XMLNode{std::move(done)});
     } else if (!root_) {
       root_ = std::move(done);
     }
@@ -172,7 +184,7 @@ class TreeBuilder {
     XML_StopParser(parser_, XML_FALSE);
   }
 
-  void append_child(XMLNode node) { open_.back().children.push_back(std::move(node)); }
+  void append_child(XMLNode node) { children_.push_back(std::move(node)); }
 
   // Adjacent character data becomes one Text node unless it is only whitespace.
   void flush_text() {
@@ -224,8 +236,15 @@ class TreeBuilder {
     const bool hashed = count > kLinearAttributeScan;
     for (std::size_t i = 0; i < count; ++i) {
       std::string_view local = split_name(atts[2 * i]).local;
-      bool clash = hashed ? !seen.insert(local).second : element.attributes.contains(local);
-      if (!clash) entries.emplace_back(std::string(local), std::string(atts[2 * i + 1]));
+      if (hashed) {
+        if (!seen.insert(local).second) continue;
+        entries.emplace_back(Name(local), std::string(atts[2 * i + 1]));
+        continue;
+      }
+      Name name(local);
+      bool clash = false;
+      for (const auto& entry : entries) clash = clash || entry.first == name;
+      if (!clash) entries.emplace_back(std::move(name), std::string(atts[2 * i + 1]));
     }
   }
 
@@ -233,6 +252,8 @@ class TreeBuilder {
   std::size_t binding_limit_;
   std::size_t recorded_bindings_ = 0;
   std::vector<Element> open_;
+  std::vector<std::size_t> first_child_;
+  std::vector<XMLNode> children_;
   std::optional<Element> root_;
   std::string text_;
   std::string cdata_;

@@ -49,7 +49,7 @@ std::string display_name(const Named& named) {
     if (auto name = xml_utils::param_value(*group, "Name")) return *name;
   }
   const std::string* attribute = named.element->attr("name");
-  return attribute ? *attribute : named.element->name;
+  return attribute ? *attribute : named.element->name.str();
 }
 
 void rename(const Named& named, const std::string& name) {

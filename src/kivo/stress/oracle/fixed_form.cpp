@@ -104,7 +104,7 @@ class Writer {
     const std::size_t scope_mark = scope_.mark();
     const detail::WrittenName written = scope_.enter(element);
     const std::string qualified =
-        written.prefix.empty() ? element.name : written.prefix + ':' + element.name;
+        written.prefix.empty() ? element.name.str() : written.prefix + ':' + element.name;
     out += '<' + qualified;
     for (const auto& [prefix, uri] : written.declarations) {
       out += prefix.empty() ? " xmlns=\"" : " xmlns:" + prefix + "=\"";

@@ -131,7 +131,7 @@ std::string path_text(const Element& root, const NodePath& path) {
   for (std::size_t index : path) {
     const Element* next =
         at && index < at->children.size() ? at->children[index].as_element() : nullptr;
-    text += "/" + (next ? next->name : std::string("node")) + "#" + std::to_string(index);
+    text += "/" + (next ? next->name.str() : std::string("node")) + "#" + std::to_string(index);
     at = next;
   }
   return text;

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <compare>
+#include <cstdint>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace kivo {
+
+/// An element or attribute name. Names repeat a few dozen times in a preset, so each distinct
+/// name is stored once for the whole process and a Name is one pointer: copying it costs nothing
+/// and two names compare by address. Behaves as an immutable `const std::string&`.
+class Name {
+ public:
+  /// The empty name.
+  Name() noexcept;
+  /// The name spelled `text`.
+  explicit Name(std::string_view text);
+  Name(const char* text) : Name(std::string_view(text)) {}
+  Name(const std::string& text) : Name(std::string_view(text)) {}
+  Name(const Name& other);
+  Name(Name&& other) noexcept : bits_(other.bits_) { other.bits_ = empty_bits(); }
+  Name& operator=(const Name& other);
+  Name& operator=(Name&& other) noexcept;
+  Name& operator=(std::string_view text) { return *this = Name(text); }
+  Name& operator=(const std::string& text) { return *this = Name(std::string_view(text)); }
+  Name& operator=(const char* text) { return *this = Name(std::string_view(text)); }
+  ~Name();
+
+  /// The spelling.
+  const std::string& str() const noexcept {
+    return *reinterpret_cast<const std::string*>(bits_ & ~kOwned);
+  }
+  operator const std::string&() const noexcept { return str(); }
+  operator std::string_view() const noexcept { return str(); }
+  /// Replaces the spelling (the std::string member this type stands in for had `assign`).
+  void assign(std::string_view text) { *this = Name(text); }
+
+  const char* c_str() const noexcept { return str().c_str(); }
+  const char* data() const noexcept { return str().data(); }
+  std::size_t size() const noexcept { return str().size(); }
+  bool empty() const noexcept { return str().empty(); }
+  auto begin() const noexcept { return str().begin(); }
+  auto end() const noexcept { return str().end(); }
+  char operator[](std::size_t i) const noexcept { return str()[i]; }
+  bool starts_with(std::string_view prefix) const noexcept { return str().starts_with(prefix); }
+  std::size_t find(char c, std::size_t from = 0) const noexcept { return str().find(c, from); }
+  std::string substr(std::size_t from, std::size_t count = std::string::npos) const {
+    return str().substr(from, count);
+  }
+
+  friend bool operator==(const Name& a, const Name& b) noexcept {
+    return a.bits_ == b.bits_ || (((a.bits_ | b.bits_) & kOwned) != 0 && a.str() == b.str());
+  }
+  friend bool operator==(const Name& a, std::string_view b) noexcept { return a.str() == b; }
+  friend bool operator==(const Name& a, const std::string& b) noexcept { return a.str() == b; }
+  friend bool operator==(const Name& a, const char* b) noexcept { return a.str() == b; }
+  friend std::strong_ordering operator<=>(const Name& a, const Name& b) noexcept {
+    return a.str() <=> b.str();
+  }
+  friend std::strong_ordering operator<=>(const Name& a, std::string_view b) noexcept {
+    return std::string_view(a.str()) <=> b;
+  }
+
+  friend std::string operator+(const Name& a, std::string_view b) {
+    return a.str() + std::string(b);
+  }
+  friend std::string operator+(const Name& a, const char* b) { return a.str() + b; }
+  friend std::string operator+(const Name& a, char b) { return a.str() + b; }
+  friend std::string operator+(std::string a, const Name& b) { return std::move(a) += b.str(); }
+  friend std::string operator+(const char* a, const Name& b) { return a + b.str(); }
+  friend std::string operator+(char a, const Name& b) { return a + b.str(); }
+  friend std::string& operator+=(std::string& a, const Name& b) { return a += b.str(); }
+  friend std::ostream& operator<<(std::ostream& out, const Name& name);
+
+ private:
+  // Names the process has stored once; past this many (hostile input may invent any number),
+  // a name owns a copy of its spelling instead.
+  static constexpr std::uintptr_t kOwned = 1;
+  static std::uintptr_t empty_bits() noexcept;
+
+  std::uintptr_t bits_;
+};
+
+}  // namespace kivo
+
+template <>
+struct std::hash<kivo::Name> {
+  std::size_t operator()(const kivo::Name& name) const noexcept {
+    return std::hash<std::string_view>{}(name);
+  }
+};
