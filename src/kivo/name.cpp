@@ -74,13 +74,6 @@ std::uintptr_t bits_of(const std::string* spelling) {
 
 }  // namespace
 
-std::uintptr_t Name::empty_bits() noexcept {
-  static const std::string empty;
-  return bits_of(&empty);
-}
-
-Name::Name() noexcept : bits_(empty_bits()) {}
-
 Name::Name(std::string_view text) {
   if (text.empty()) {
     bits_ = empty_bits();

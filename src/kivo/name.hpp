@@ -15,7 +15,7 @@ namespace kivo {
 class Name {
  public:
   /// The empty name.
-  Name() noexcept;
+  Name() noexcept : bits_(empty_bits()) {}
   /// The name spelled `text`.
   explicit Name(std::string_view text);
   Name(const char* text) : Name(std::string_view(text)) {}
@@ -79,7 +79,10 @@ class Name {
   // Names the process has stored once; past this many (hostile input may invent any number),
   // a name owns a copy of its spelling instead.
   static constexpr std::uintptr_t kOwned = 1;
-  static std::uintptr_t empty_bits() noexcept;
+  static inline const std::string empty_spelling_{};
+  static std::uintptr_t empty_bits() noexcept {
+    return reinterpret_cast<std::uintptr_t>(&empty_spelling_);
+  }
 
   std::uintptr_t bits_;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <expected>
 #include <string>
 #include <string_view>
@@ -15,9 +16,15 @@ namespace kivo::stress::checks {
 
 /// Values of attribute `name` that occur on two or more elements.
 std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name);
+/// Values of "uniqueId" and of "idHash" (in that order) held more than once, in one walk.
+std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root);
 /// Fails when `after` has duplicates of `name` that `before` did not have.
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
                                              std::string_view name);
+/// Fails when `after_duplicates` holds values of `name` other than `before_duplicates`.
+Result<void> ensure_no_fresh_duplicates(const std::unordered_set<std::string>& before_duplicates,
+                                        const std::unordered_set<std::string>& after_duplicates,
+                                        std::string_view name);
 /// Fails when `after` has duplicates of `name` other than `before_duplicates`.
 Result<void> ensure_no_fresh_duplicates(const std::unordered_set<std::string>& before_duplicates,
                                         const Element& after, std::string_view name);

@@ -36,16 +36,16 @@ class NamespaceScope {
  public:
   std::size_t mark() const { return log_.size(); }
   void restore(std::size_t mark) {
-    for (; log_.size() > mark; log_.pop_back()) stacks_.find(log_.back())->second.pop_back();
+    for (; log_.size() > mark; log_.pop_back()) stack_of(log_.back()).pop_back();
   }
 
   /// The URI bound to `prefix` in the written text, or nullptr.
   const std::string_view* lookup(std::string_view prefix) const {
     static constexpr std::string_view xml_uri = kXmlUri;
     if (prefix == "xml") return &xml_uri;
-    auto found = stacks_.find(prefix);
-    if (found == stacks_.end() || found->second.empty()) return nullptr;
-    const std::string_view& uri = found->second.back().uri;
+    const std::vector<Binding>* stack = find_stack(prefix);
+    if (stack == nullptr || stack->empty()) return nullptr;
+    const std::string_view& uri = stack->back().uri;
     return uri.empty() ? nullptr : &uri;
   }
 
@@ -56,8 +56,8 @@ class NamespaceScope {
 
   /// True when `prefix` was bound after `mark`, that is by the element being written.
   bool bound_since(std::string_view prefix, std::size_t mark) const {
-    auto found = stacks_.find(prefix);
-    return found != stacks_.end() && !found->second.empty() && found->second.back().at >= mark;
+    const std::vector<Binding>* stack = find_stack(prefix);
+    return stack != nullptr && !stack->empty() && stack->back().at >= mark;
   }
 
   /// True when a declaration of `prefix` as `uri` may be written.
@@ -68,7 +68,7 @@ class NamespaceScope {
   }
 
   void bind(std::string_view prefix, std::string_view uri) {
-    stacks_[prefix].push_back(Binding{uri, log_.size()});
+    stack_of(prefix).push_back(Binding{uri, log_.size()});
     log_.push_back(prefix);
   }
 
@@ -77,13 +77,26 @@ class NamespaceScope {
     std::string_view uri;
     std::size_t at;  // position in log_
   };
+
+  // Every element asks about the default namespace, so it is kept apart from the hashed ones.
+  const std::vector<Binding>* find_stack(std::string_view prefix) const {
+    if (prefix.empty()) return &default_;
+    auto found = stacks_.find(prefix);
+    return found == stacks_.end() ? nullptr : &found->second;
+  }
+  std::vector<Binding>& stack_of(std::string_view prefix) {
+    return prefix.empty() ? default_ : stacks_[prefix];
+  }
+
+  std::vector<Binding> default_;
   std::unordered_map<std::string_view, std::vector<Binding>> stacks_;
   std::vector<std::string_view> log_;
 };
 
 class Emitter {
  public:
-  Emitter(std::string& out, const WriterConfig& config) : out_(out), config_(config) {}
+  Emitter(std::string& out, const WriterConfig& config)
+      : out_(out), config_(config), indentation_(config.line_separator) {}
 
   std::expected<void, WriteError> document(const Element& root) {
     if (config_.write_declaration) {
@@ -100,10 +113,13 @@ class Emitter {
     if (!error_) error_ = WriteError{std::move(description)};
   }
 
+  // One append of a prefix of the line separator and indents written out once.
   void line_break(std::size_t depth) {
     if (!config_.perform_indent) return;
-    out_ += config_.line_separator;
-    for (std::size_t i = 0; i < depth; ++i) out_ += config_.indent_string;
+    const std::size_t length =
+        config_.line_separator.size() + depth * config_.indent_string.size();
+    while (indentation_.size() < length) indentation_ += config_.indent_string;
+    out_.append(indentation_, 0, length);
   }
 
   void element(const Element& element, std::size_t depth) {
@@ -353,6 +369,7 @@ class Emitter {
 
   std::string& out_;
   const WriterConfig& config_;
+  std::string indentation_;
   NamespaceScope scope_;
   std::optional<WriteError> error_;
 };

@@ -15,15 +15,14 @@ constexpr std::string_view kIdentityAttributes[] = {"uniqueId", "idHash"};
 namespace detail {
 
 // Taking the sets up front spares a deep copy of the target on every step.
-DuplicatesBefore::DuplicatesBefore(const Element& target) {
-  for (std::size_t i = 0; i < 2; ++i) {
-    sets[i] = checks::duplicate_attr_values(target, kIdentityAttributes[i]);
-  }
-}
+DuplicatesBefore::DuplicatesBefore(const Element& target)
+    : sets(checks::duplicate_identities(target)) {}
 
 std::optional<std::string> fresh_duplicate(const DuplicatesBefore& before, const Element& after) {
+  const auto after_sets = checks::duplicate_identities(after);
   for (std::size_t i = 0; i < 2; ++i) {
-    auto fresh = checks::ensure_no_fresh_duplicates(before.sets[i], after, kIdentityAttributes[i]);
+    auto fresh =
+        checks::ensure_no_fresh_duplicates(before.sets[i], after_sets[i], kIdentityAttributes[i]);
     if (!fresh) return fresh.error().message();
   }
   return std::nullopt;

@@ -2,6 +2,7 @@
 
 // The duplicate-identity invariant, shared by the ordinary and the strict checked execution.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -12,7 +13,7 @@ namespace kivo::stress::replay::detail {
 
 /// The duplicated identifiers a target had before an operation, which it may keep but not add to.
 struct DuplicatesBefore {
-  std::unordered_set<std::string> sets[2];
+  std::array<std::unordered_set<std::string>, 2> sets;
   explicit DuplicatesBefore(const Element& target);
 };
 
