@@ -38,6 +38,9 @@ class Name {
   /// Replaces the spelling (the std::string member this type stands in for had `assign`).
   void assign(std::string_view text) { *this = Name(text); }
 
+  /// False for a name past the store's limit, which owns its spelling.
+  bool stored() const noexcept { return (bits_ & kOwned) == 0; }
+
   const char* c_str() const noexcept { return str().c_str(); }
   const char* data() const noexcept { return str().data(); }
   std::size_t size() const noexcept { return str().size(); }

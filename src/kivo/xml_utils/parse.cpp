@@ -112,19 +112,19 @@ class TreeBuilder {
   void end_element() {
     flush_text();
     if (open_.empty()) return;
-    Element done = std::move(open_.back());
-    open_.pop_back();
+    Element& done = open_.back();
     const std::size_t first = first_child_.back();
     first_child_.pop_back();
     done.children.reserve(children_.size() - first);
     std::move(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end(),
               std::back_inserter(done.children));
     children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end());
-    if (!open_.empty()) {
+    if (open_.size() > 1) {
       children_.push_back(XMLNode{std::move(done)});
     } else if (!root_) {
       root_ = std::move(done);
     }
+    open_.pop_back();
   }
 
   void character_data(const XML_Char* data, int length) {
