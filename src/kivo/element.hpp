@@ -47,10 +47,10 @@ class Attributes {
 
 /// One element of a preset tree; owns its attributes and children (deep copies only).
 struct Element {
-  std::optional<Name> prefix;
-  std::optional<Name> namespace_uri;
-  InScopeNamespaces namespaces;
   Name name;
+  InScopeNamespaces namespaces;
+  OptionalName prefix;
+  OptionalName namespace_uri;
   Attributes attributes;
   std::vector<XMLNode> children;
 

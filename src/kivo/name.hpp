@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -79,15 +80,67 @@ class Name {
   friend std::ostream& operator<<(std::ostream& out, const Name& name);
 
  private:
+  friend class OptionalName;
   // Names the process has stored once; past this many (hostile input may invent any number),
   // a name owns a copy of its spelling instead.
   static constexpr std::uintptr_t kOwned = 1;
   static inline const std::string empty_spelling_{};
+  static inline const std::string absent_spelling_{};  // marks an OptionalName holding none
   static std::uintptr_t empty_bits() noexcept {
     return reinterpret_cast<std::uintptr_t>(&empty_spelling_);
   }
 
   std::uintptr_t bits_;
+};
+
+/// A name or none (an element's prefix or namespace), in the space of one Name.
+class OptionalName {
+ public:
+  OptionalName() noexcept { absent(); }
+  OptionalName(std::nullopt_t) noexcept { absent(); }
+  OptionalName(Name name) noexcept : name_(std::move(name)) {}
+  OptionalName(const char* text) : name_(text) {}
+  OptionalName(const std::string& text) : name_(text) {}
+  OptionalName(const std::optional<std::string>& text) {
+    if (text) name_ = Name(*text); else absent();
+  }
+
+  bool has_value() const noexcept { return name_.bits_ != absent_bits(); }
+  explicit operator bool() const noexcept { return has_value(); }
+  /// The name; only when has_value().
+  const Name& operator*() const noexcept { return name_; }
+  const Name* operator->() const noexcept { return &name_; }
+  Name value_or(std::string_view fallback) const { return has_value() ? name_ : Name(fallback); }
+  void emplace(std::string_view text) { name_ = Name(text); }
+  void reset() noexcept { name_ = Name(); absent(); }
+  operator std::optional<std::string>() const {
+    return has_value() ? std::optional<std::string>(name_.str()) : std::nullopt;
+  }
+
+  friend bool operator==(const OptionalName& a, const OptionalName& b) noexcept {
+    return a.has_value() == b.has_value() && (!a.has_value() || a.name_ == b.name_);
+  }
+  friend bool operator==(const OptionalName& a, std::nullopt_t) noexcept { return !a.has_value(); }
+  friend bool operator==(const OptionalName& a, std::string_view b) noexcept {
+    return a.has_value() && a.name_ == b;
+  }
+  friend bool operator==(const OptionalName& a, const char* b) noexcept {
+    return a.has_value() && a.name_ == b;
+  }
+  friend bool operator==(const OptionalName& a, const std::string& b) noexcept {
+    return a.has_value() && a.name_ == b;
+  }
+  friend bool operator==(const OptionalName& a, const std::optional<std::string>& b) noexcept {
+    return a.has_value() == b.has_value() && (!b || a.name_ == *b);
+  }
+
+ private:
+  static std::uintptr_t absent_bits() noexcept {
+    return reinterpret_cast<std::uintptr_t>(&Name::absent_spelling_);
+  }
+  void absent() noexcept { name_.bits_ = absent_bits(); }
+
+  Name name_;
 };
 
 }  // namespace kivo
