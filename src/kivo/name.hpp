@@ -58,9 +58,13 @@ class Name {
   friend bool operator==(const Name& a, const Name& b) noexcept {
     return a.bits_ == b.bits_ || (((a.bits_ | b.bits_) & kOwned) != 0 && a.str() == b.str());
   }
-  friend bool operator==(const Name& a, std::string_view b) noexcept { return a.str() == b; }
+  friend bool operator==(const Name& a, std::string_view b) noexcept {
+    return std::string_view(a.str()) == b;
+  }
   friend bool operator==(const Name& a, const std::string& b) noexcept { return a.str() == b; }
-  friend bool operator==(const Name& a, const char* b) noexcept { return a.str() == b; }
+  friend bool operator==(const Name& a, const char* b) noexcept {
+    return std::string_view(a.str()) == std::string_view(b);
+  }
   friend std::strong_ordering operator<=>(const Name& a, const Name& b) noexcept {
     return a.str() <=> b.str();
   }

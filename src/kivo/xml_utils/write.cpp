@@ -1,5 +1,6 @@
 // The system's own emitter of the fixed XML text form.
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -124,7 +125,7 @@ class Emitter {
 
   void element(const Element& element, std::size_t depth) {
     if (error_) return;
-    if (!is_ncname(element.name)) {
+    if (!valid_name(element.name)) {
       fail("Element name \"" + element.name + "\" is not a valid XML name");
       return;
     }
@@ -208,8 +209,8 @@ class Emitter {
     out_ += name;
   }
 
-  void attribute(const std::string& name, const std::string& value) {
-    if (!is_ncname(name) || name == "xmlns") {
+  void attribute(const Name& name, const std::string& value) {
+    if (!valid_name(name) || name == "xmlns") {
       fail("Attribute name \"" + name + "\" is not a valid XML name");
       return;
     }
@@ -369,6 +370,20 @@ class Emitter {
 
   std::string& out_;
   const WriterConfig& config_;
+  // Names repeat, and the tree cannot change while it is written, so a name's address found
+  // valid once stands for its spelling until the end.
+  bool valid_name(const Name& name) {
+    const std::string* spelling = &name.str();
+    const std::string*& slot =
+        checked_names_[(reinterpret_cast<std::uintptr_t>(spelling) >> 4) % kCheckedNames];
+    if (slot == spelling) return true;
+    if (!is_ncname(name)) return false;
+    slot = spelling;
+    return true;
+  }
+
+  static constexpr std::size_t kCheckedNames = 64;
+  const std::string* checked_names_[kCheckedNames] = {};
   std::string indentation_;
   NamespaceScope scope_;
   std::optional<WriteError> error_;
