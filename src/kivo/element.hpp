@@ -26,8 +26,6 @@ class Attributes {
   bool contains(std::string_view name) const { return get(name) != nullptr; }
   /// Inserts or replaces `name`; a new name goes last.
   void set(std::string_view name, std::string value);
-  /// Appends `name`, which must not be present yet.
-  void append(Name name, std::string value) { entries_.emplace_back(std::move(name), std::move(value)); }
   /// Removes `name`; true when it was present.
   bool remove(std::string_view name);
   /// Mutable access to the values in order (names are fixed).

@@ -48,12 +48,6 @@ class Name {
   bool empty() const noexcept { return str().empty(); }
   auto begin() const noexcept { return str().begin(); }
   auto end() const noexcept { return str().end(); }
-  char operator[](std::size_t i) const noexcept { return str()[i]; }
-  bool starts_with(std::string_view prefix) const noexcept { return str().starts_with(prefix); }
-  std::size_t find(char c, std::size_t from = 0) const noexcept { return str().find(c, from); }
-  std::string substr(std::size_t from, std::size_t count = std::string::npos) const {
-    return str().substr(from, count);
-  }
 
   friend bool operator==(const Name& a, const Name& b) noexcept {
     return a.bits_ == b.bits_ || (((a.bits_ | b.bits_) & kOwned) != 0 && a.str() == b.str());
@@ -106,7 +100,11 @@ class OptionalName {
   OptionalName(const char* text) : name_(text) {}
   OptionalName(const std::string& text) : name_(text) {}
   OptionalName(const std::optional<std::string>& text) {
-    if (text) name_ = Name(*text); else absent();
+    if (text) {
+      name_ = Name(*text);
+    } else {
+      absent();
+    }
   }
 
   bool has_value() const noexcept { return name_.bits_ != absent_bits(); }
@@ -116,7 +114,10 @@ class OptionalName {
   const Name* operator->() const noexcept { return &name_; }
   Name value_or(std::string_view fallback) const { return has_value() ? name_ : Name(fallback); }
   void emplace(std::string_view text) { name_ = Name(text); }
-  void reset() noexcept { name_ = Name(); absent(); }
+  void reset() noexcept {
+    name_ = Name();
+    absent();
+  }
   operator std::optional<std::string>() const {
     return has_value() ? std::optional<std::string>(name_.str()) : std::nullopt;
   }

@@ -16,7 +16,9 @@ namespace kivo::stress::checks {
 
 /// Values of attribute `name` that occur on two or more elements.
 std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name);
-/// Values of "uniqueId" and of "idHash" (in that order) held more than once, in one walk.
+/// The attributes that identify a node, in the order the duplicate checks report them.
+inline constexpr std::string_view kIdentityAttributes[2] = {"uniqueId", "idHash"};
+/// Values of each identity attribute (in that order) held more than once, in one walk.
 std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root);
 /// Fails when `after` has duplicates of `name` that `before` did not have.
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,

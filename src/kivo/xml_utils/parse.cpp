@@ -1,6 +1,7 @@
 // Builds the element tree from the events of the expat parser in namespace mode.
 #include <expat.h>
 
+#include <algorithm>
 #include <climits>
 #include <iterator>
 #include <memory>
@@ -236,14 +237,11 @@ class TreeBuilder {
     const bool hashed = count > kLinearAttributeScan;
     for (std::size_t i = 0; i < count; ++i) {
       std::string_view local = split_name(atts[2 * i]).local;
-      if (hashed) {
-        if (!seen.insert(local).second) continue;
-        entries.emplace_back(Name(local), std::string(atts[2 * i + 1]));
-        continue;
-      }
       Name name(local);
-      bool clash = false;
-      for (const auto& entry : entries) clash = clash || entry.first == name;
+      const bool clash = hashed ? !seen.insert(local).second
+                                : std::ranges::any_of(entries, [&](const auto& entry) {
+                                    return entry.first == name;
+                                  });
       if (!clash) entries.emplace_back(std::move(name), std::string(atts[2 * i + 1]));
     }
   }

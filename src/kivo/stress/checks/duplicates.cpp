@@ -5,36 +5,23 @@
 
 namespace kivo::stress::checks {
 
-// Runs before and after every step: the values seen are viewed in place, not copied.
-std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name) {
-  std::unordered_set<std::string_view> seen;
-  std::unordered_set<std::string> duplicates;
-  std::vector<const Element*> pending{&root};
-  while (!pending.empty()) {
-    const Element* element = pending.back();
-    pending.pop_back();
-    if (const std::string* value = element->attr(name); value && !seen.insert(*value).second) {
-      duplicates.insert(*value);
-    }
-    for (const XMLNode& child : element->children) {
-      if (const Element* child_element = child.as_element()) pending.push_back(child_element);
-    }
-  }
-  return duplicates;
-}
+namespace {
 
-std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root) {
-  static const Name kNames[2] = {Name("uniqueId"), Name("idHash")};
-  std::unordered_set<std::string_view> seen[2];
-  std::array<std::unordered_set<std::string>, 2> duplicates;
+// Runs before and after every step: one walk for all `names`, the values seen are viewed in place,
+// not copied. An element's first attribute of a name counts, as for `Element::attr`.
+template <std::size_t N>
+std::array<std::unordered_set<std::string>, N> duplicates_of(const Element& root,
+                                                             const std::array<Name, N>& names) {
+  std::array<std::unordered_set<std::string_view>, N> seen;
+  std::array<std::unordered_set<std::string>, N> duplicates;
   std::vector<const Element*> pending{&root};
   while (!pending.empty()) {
     const Element* element = pending.back();
     pending.pop_back();
-    bool found[2] = {false, false};
+    std::array<bool, N> found{};
     for (const auto& [name, value] : element->attributes) {
-      for (std::size_t i = 0; i < 2; ++i) {
-        if (found[i] || name != kNames[i]) continue;
+      for (std::size_t i = 0; i < N; ++i) {
+        if (found[i] || name != names[i]) continue;
         found[i] = true;
         if (!seen[i].insert(value).second) duplicates[i].insert(value);
       }
@@ -44,6 +31,18 @@ std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Elemen
     }
   }
   return duplicates;
+}
+
+}  // namespace
+
+std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name) {
+  return std::move(duplicates_of<1>(root, {Name(name)})[0]);
+}
+
+std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root) {
+  static const std::array<Name, 2> kNames = {Name(kIdentityAttributes[0]),
+                                             Name(kIdentityAttributes[1])};
+  return duplicates_of(root, kNames);
 }
 
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,

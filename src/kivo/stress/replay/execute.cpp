@@ -1,17 +1,11 @@
 #include <optional>
 
-#include "kivo/stress/guard.hpp"
 #include "kivo/stress/checks.hpp"
+#include "kivo/stress/guard.hpp"
 #include "kivo/stress/replay.hpp"
 #include "kivo/stress/replay/fresh_duplicates.hpp"
 
 namespace kivo::stress::replay {
-namespace {
-
-constexpr std::string_view kIdentityAttributes[] = {"uniqueId", "idHash"};
-
-}  // namespace
-
 namespace detail {
 
 // Taking the sets up front spares a deep copy of the target on every step.
@@ -21,8 +15,8 @@ DuplicatesBefore::DuplicatesBefore(const Element& target)
 std::optional<std::string> fresh_duplicate(const DuplicatesBefore& before, const Element& after) {
   const auto after_sets = checks::duplicate_identities(after);
   for (std::size_t i = 0; i < 2; ++i) {
-    auto fresh =
-        checks::ensure_no_fresh_duplicates(before.sets[i], after_sets[i], kIdentityAttributes[i]);
+    auto fresh = checks::ensure_no_fresh_duplicates(before.sets[i], after_sets[i],
+                                                    checks::kIdentityAttributes[i]);
     if (!fresh) return fresh.error().message();
   }
   return std::nullopt;

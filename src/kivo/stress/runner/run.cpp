@@ -94,7 +94,10 @@ class StressRun {
     Element& source = corpus_[docs.source].doc;
     Element& target = corpus_[docs.target].doc;
     // Strict runs judge every copy exactly, so documents holding duplicates still take part.
-    if (!config_.strict && (has_duplicate_identities(source) || has_duplicate_identities(target))) return {};
+    if (!config_.strict &&
+        (has_duplicate_identities(source) || has_duplicate_identities(target))) {
+      return {};
+    }
     if (strict_planner_) strict_planner_->start_pair(rng_);
     PairRun pair{number, docs, source, target, {}};
     // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
