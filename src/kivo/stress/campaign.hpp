@@ -13,6 +13,8 @@
 
 namespace kivo::stress::campaign {
 
+class ResultsFile;
+
 /// "Stress run complete profile=… seed=… docs=… pairs=… attempted=… succeeded=…", no newline.
 std::string closing_line(const runner::StressRunSummary& summary);
 /// What the program prints for an error: "kivo_stress failed: " and the chain, with a newline.
@@ -24,7 +26,23 @@ struct CampaignOptions {
   const std::atomic<bool>* stop = nullptr;
   /// Draw the self-rewriting progress line on the output stream.
   bool progress = false;
+  /// Where each finished seed is recorded as it finishes, when given.
+  ResultsFile* results = nullptr;
 };
+
+/// The seeds of a range one shard runs: `first`, `first + step`, … up to index `last_index`.
+struct ShardSeeds {
+  bool empty = false;
+  std::uint64_t first = 0;
+  std::uint64_t step = 1;
+  std::uint64_t last_index = 0;
+
+  std::uint64_t seed(std::uint64_t index) const { return first + index * step; }
+};
+
+/// The share of `config.seeds` that `config.shard` (K/N) runs: every N-th seed from the range's
+/// first plus K; the whole range without a shard. Empty when K is past the range's end.
+ShardSeeds shard_seeds(const StressConfig& config);
 
 /// What a campaign did; its lines are already printed.
 struct CampaignResult {
@@ -44,18 +62,16 @@ struct CampaignResult {
 /// The number of seeds run at once for `jobs` (0 means one per core).
 std::uint64_t resolve_jobs(std::uint64_t jobs);
 
-/// Makes `control` count every step into `stats` and write them as stats.json into a failure
-/// case; `stats` must outlive the run.
-void attach_stats(runner::RunControl& control, stats::RunStats& stats);
-
 /// Runs every seed of `config.seeds` as its own run of `config`, up to `config.jobs` at once, and
 /// prints one result per finished seed in seed order on `out`: its closing line, or its failure as
 /// `failure_line` words it. An error that does not depend on the seed (an unreadable template,
-/// too few documents) ends the campaign and is returned instead. Needs `config.seeds`.
+/// too few documents) ends the campaign and is returned instead. Needs `config.seeds`; with
+/// `config.shard` only that shard's seeds run.
 Result<CampaignResult> run_campaign(const StressConfig& config, std::ostream& out,
                                     const CampaignOptions& options);
 /// "Stress campaign complete seeds=A..B jobs=… runs=… failed=… attempted=… succeeded=…
-/// elapsed=…s", no newline; `ended` replaces "complete" (e.g. "stopped by SIGINT").
+/// elapsed=…s", no newline, with " shard=K/N" after the seeds of a shard; `ended` replaces
+/// "complete" (e.g. "stopped by SIGINT").
 std::string campaign_line(const StressConfig& config, const CampaignResult& result,
                           std::string_view ended = "complete");
 

@@ -1,10 +1,14 @@
 #include "kivo/stress/cli.hpp"
 
+#include <algorithm>
 #include <csignal>
 #include <span>
 
+#include "kivo/stress/artifacts/file_io.hpp"
 #include "kivo/stress/campaign.hpp"
+#include "kivo/stress/campaign/merge.hpp"
 #include "kivo/stress/campaign/progress.hpp"
+#include "kivo/stress/campaign/records.hpp"
 #include "kivo/stress/campaign/signals.hpp"
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/replay.hpp"
@@ -14,6 +18,9 @@
 
 namespace kivo::stress {
 namespace {
+
+// The project's version, given by the build.
+constexpr std::string_view kVersion = KIVO_VERSION;
 
 bool asks_for_help(std::span<const std::string> args) {
   for (const auto& arg : args) {
@@ -32,7 +39,30 @@ int stopping_signal(const ProgramControl& control) {
   return signal != 0 ? signal : SIGINT;
 }
 
+Result<std::optional<campaign::ResultsFile>> open_results(const StressConfig& config) {
+  if (!config.results) return std::optional<campaign::ResultsFile>();
+  auto file = campaign::ResultsFile::create(*config.results);
+  if (!file) return std::unexpected(std::move(file.error()));
+  return std::optional<campaign::ResultsFile>(std::move(*file));
+}
+
+bool with_results_failure(const std::optional<campaign::ResultsFile>& results) {
+  return results && !results->status();
+}
+
+// A results file that could not be written fails the run after its own lines.
+int with_results_status(int status, const std::optional<campaign::ResultsFile>& results,
+                        std::ostream& err) {
+  if (!results) return status;
+  auto written = results->status();
+  if (written) return status;
+  err << campaign::failure_line(written.error());
+  return status == 0 ? 1 : status;
+}
+
 Result<int> run_mode(const StressConfig& config, std::ostream& err, const ProgramControl& control) {
+  auto results = open_results(config);
+  if (!results) return std::unexpected(std::move(results.error()));
   runner::RunControl run_control;
   run_control.cancel = control.stop;
   const bool show_progress = control.err_is_terminal && !config.quiet;
@@ -53,40 +83,81 @@ Result<int> run_mode(const StressConfig& config, std::ostream& err, const Progra
     };
   }
   stats::RunStats stats;
-  if (config.stats) campaign::attach_stats(run_control, stats);
+  std::optional<std::filesystem::path> case_dir;
+  campaign::watch_run(run_control, stats, case_dir, config.stats, results->has_value());
   auto summary = runner::run(config, run_control);
   progress.clear();
-  if (!summary) {
-    if (runner::is_cancelled(summary.error())) {
-      const int signal = stopping_signal(control);
-      err << "Stress run stopped by " << campaign::signal_name(signal) << '\n';
-      return 128 + signal;
-    }
-    if (!config.stats) return std::unexpected(std::move(summary.error()));
-    err << campaign::failure_line(summary.error()) << stats.text();
-    return 1;
+  const std::string stopped = "stopped by " + campaign::signal_name(stopping_signal(control));
+  if (*results) {
+    campaign::record_single_run(**results, config, summary, stats, case_dir,
+                                std::chrono::steady_clock::now() - started, stopped);
   }
-  err << campaign::closing_line(*summary) << '\n';
-  if (config.stats) err << stats.text();
-  return 0;
+  int status = 0;
+  if (!summary && runner::is_cancelled(summary.error())) {
+    err << "Stress run " << stopped << '\n';
+    status = 128 + stopping_signal(control);
+  } else if (!summary) {
+    // Without lines to follow it, the failure is the program's error, printed by the caller.
+    if (!config.stats && !with_results_failure(*results)) {
+      return std::unexpected(std::move(summary.error()));
+    }
+    err << campaign::failure_line(summary.error());
+    if (config.stats) err << stats.text();
+    status = 1;
+  } else {
+    err << campaign::closing_line(*summary) << '\n';
+    if (config.stats) err << stats.text();
+  }
+  return with_results_status(status, *results, err);
 }
 
 Result<int> campaign_mode(const StressConfig& config, std::ostream& err,
                           const ProgramControl& control) {
-  const campaign::CampaignOptions options{control.stop, control.err_is_terminal && !config.quiet};
+  auto results = open_results(config);
+  if (!results) return std::unexpected(std::move(results.error()));
+  campaign::CampaignOptions options{control.stop, control.err_is_terminal && !config.quiet};
+  if (*results) options.results = &**results;
   auto result = campaign::run_campaign(config, err, options);
-  if (!result) return std::unexpected(std::move(result.error()));
+  if (!result) {
+    if (*results) {
+      campaign::CampaignRecord record =
+          campaign::campaign_record(config, campaign::CampaignResult{}, "error");
+      record.error = result.error().display_chain();
+      (*results)->write(record);
+    }
+    return std::unexpected(std::move(result.error()));
+  }
   int status = result->failed > 0 ? 1 : 0;
+  std::string ended = "complete";
   if (result->stopped) {
     const int signal = stopping_signal(control);
-    err << campaign::campaign_line(config, *result, "stopped by " + campaign::signal_name(signal))
-        << '\n';
+    ended = "stopped by " + campaign::signal_name(signal);
     status = 128 + signal;
-  } else {
-    err << campaign::campaign_line(config, *result) << '\n';
   }
+  if (*results) (*results)->write(campaign::campaign_record(config, *result, ended));
+  err << campaign::campaign_line(config, *result, ended) << '\n';
   if (config.stats) err << result->stats.text();
-  return status;
+  return with_results_status(status, *results, err);
+}
+
+// Prints the campaign the shards' results make up, as one process running it would have.
+Result<int> merge_mode(const StressConfig& config, std::ostream& err) {
+  auto merged = campaign::merge_results(config.merge_results);
+  if (!merged) return std::unexpected(std::move(merged.error()));
+  for (const auto& seed : merged->seeds) err << seed.output;
+  StressConfig whole = config;
+  whole.seeds = merged->campaign.seeds;
+  err << campaign::campaign_line(whole, merged->result) << '\n';
+  if (config.stats) err << merged->result.stats.text();
+  if (config.junit) {
+    auto written = artifacts::write_text_file(*config.junit, campaign::junit_xml(*merged));
+    if (!written) {
+      return std::unexpected(
+          std::move(written.error())
+              .context("Unable to write JUnit report '" + config.junit->string() + "'"));
+    }
+  }
+  return merged->result.failed > 0 ? 1 : 0;
 }
 
 Result<void> replay_mode(const StressConfig& config, std::ostream& err,
@@ -120,6 +191,10 @@ Result<int> dispatch(const std::vector<std::string>& argv, std::ostream& err,
     err << kUsageText;
     return 0;
   }
+  if (std::ranges::find(args, "--version") != args.end()) {
+    err << "kivo_stress " << kVersion << '\n';
+    return 0;
+  }
   auto config = from_args(args);
   if (!config) return std::unexpected(std::move(config.error()));
   if (config->replay) {
@@ -128,6 +203,7 @@ Result<int> dispatch(const std::vector<std::string>& argv, std::ostream& err,
     }
     return 0;
   }
+  if (!config->merge_results.empty()) return merge_mode(*config, err);
   if (config->seeds) return campaign_mode(*config, err, control);
   return run_mode(*config, err, control);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "kivo/stress/error.hpp"
 
@@ -58,6 +59,16 @@ struct StressConfig {
   bool quiet = false;
   /// Per-family statistics after the closing line, and stats.json beside a failure case.
   bool stats = false;
+  /// This process's share of `seeds`: shard K of N takes the seeds A+K, A+K+N, … (K < N).
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> shard;
+  /// JSON Lines: one object per finished seed, then one for the whole run.
+  std::optional<std::filesystem::path> results;
+  /// Merge mode: the results files of a campaign's shards, printed as one campaign.
+  std::vector<std::filesystem::path> merge_results;
+  /// Merge mode: also write a JUnit XML report here.
+  std::optional<std::filesystem::path> junit;
+  /// Print the version and stop.
+  bool version = false;
 };
 
 /// The part of a configuration stored in a failure case.

@@ -28,6 +28,8 @@ inline constexpr std::size_t kFamilyCount = 7;
 /// "copy-screen", "copy-slice", "copy-mask", "input-mask", "input-mask-overwrite",
 /// "input-mask-aspect" or "input-mask-refusal".
 std::string_view family_name(Family family);
+/// The family named `name` (as `family_name` spells it), or nothing.
+std::optional<Family> family_named(std::string_view name);
 /// The family of a planned operation; nothing for a copy of an unknown kind.
 std::optional<Family> family_of(const StressOperation& operation, const ExpectedOutcome& expected);
 
@@ -58,6 +60,10 @@ class RunStats {
   /// Adds `other`; on equal slowest durations the step already held stays.
   void merge(const RunStats& other);
   const FamilyStats& of(Family family) const { return families_[static_cast<std::size_t>(family)]; }
+  /// Replaces the counts of `family` (a run's statistics read back from a results file).
+  void set(Family family, const FamilyStats& stats) {
+    families_[static_cast<std::size_t>(family)] = stats;
+  }
 
   /// One "Stats <family> planned=… succeeded=… refused=… failed=… slowest=…" line per family,
   /// each ended by a newline.

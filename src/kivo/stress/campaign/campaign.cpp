@@ -9,6 +9,8 @@
 
 #include "kivo/stress/campaign.hpp"
 #include "kivo/stress/campaign/progress.hpp"
+#include "kivo/stress/campaign/records.hpp"
+#include "kivo/stress/campaign/results.hpp"
 #include "kivo/stress/config/campaign_flags.hpp"
 
 namespace kivo::stress::campaign {
@@ -20,13 +22,9 @@ constexpr std::chrono::milliseconds kCoordinatorTick{50};
 
 struct SeedResult {
   bool cancelled = false;
-  bool failed = false;
   /// An error that is not a failing step: it would be the same for every seed.
   std::optional<Error> setup_error;
-  std::string lines;
-  std::uint64_t attempted = 0;
-  std::uint64_t succeeded = 0;
-  stats::RunStats stats;
+  SeedRecord record;
 };
 
 // Where the run of one worker stands, read by the progress line.
@@ -35,15 +33,12 @@ struct LiveRun {
   std::atomic<std::uint64_t> steps{0};
 };
 
-bool is_stress_failure(const Error& error) {
-  return error.message().starts_with("Stress failure on pair ");
-}
-
 SeedResult run_seed(const StressConfig& base, std::uint64_t seed, const std::atomic<bool>& cancel,
-                    LiveRun& live) {
+                    LiveRun& live, bool keep_stats) {
   StressConfig config = base;
   config.seed = seed;
   config.seeds.reset();
+  config.shard.reset();
   SeedResult result;
   runner::RunControl control;
   control.cancel = &cancel;
@@ -51,26 +46,26 @@ SeedResult run_seed(const StressConfig& base, std::uint64_t seed, const std::ato
     live.pairs.store(progress.pairs_done, std::memory_order_relaxed);
     live.steps.store(progress.steps_done, std::memory_order_relaxed);
   };
-  if (config.stats) attach_stats(control, result.stats);
+  stats::RunStats stats;
+  std::optional<std::filesystem::path> case_dir;
+  watch_run(control, stats, case_dir, config.stats, keep_stats);
+  const auto started = Clock::now();
   try {
     auto summary = runner::run(config, control);
-    if (summary) {
-      result.lines = closing_line(*summary) + "\n";
-      result.attempted = summary->attempted;
-      result.succeeded = summary->succeeded;
-    } else if (runner::is_cancelled(summary.error())) {
+    if (!summary && runner::is_cancelled(summary.error())) {
       result.cancelled = true;
-    } else if (is_stress_failure(summary.error())) {
-      result.failed = true;
-      result.lines = failure_line(summary.error());
-    } else {
-      result.failed = true;
+    } else if (!summary && !is_stress_failure(summary.error())) {
       result.setup_error = std::move(summary.error());
+    } else {
+      result.record =
+          seed_record(seed, summary, std::move(stats), std::move(case_dir), Clock::now() - started);
     }
   } catch (const std::exception& fault) {
     // A fault outside the guarded engine call (memory, most likely) ends this seed only.
-    result.failed = true;
-    result.lines = failure_line(Error(std::string("Stress run aborted: ") + fault.what()));
+    const Result<runner::StressRunSummary> aborted =
+        std::unexpected(Error(std::string("Stress run aborted: ") + fault.what()));
+    result.record =
+        seed_record(seed, aborted, std::move(stats), std::move(case_dir), Clock::now() - started);
   }
   return result;
 }
@@ -87,16 +82,19 @@ class Campaign {
       : config_(config),
         out_(out),
         options_(options),
-        first_(config.seeds->first),
-        span_(config.seeds->second - config.seeds->first),
+        seeds_(shard_seeds(config)),
         progress_(out, options.progress) {
     result_.jobs = resolve_jobs(config.jobs);
-    workers_ = span_ < result_.jobs ? span_ + 1 : result_.jobs;
+    workers_ = seeds_.empty                       ? 0
+               : seeds_.last_index < result_.jobs ? seeds_.last_index + 1
+                                                  : result_.jobs;
     live_ = std::make_unique<LiveRun[]>(workers_);
   }
 
   Result<CampaignResult> run() {
     const auto started = Clock::now();
+    // A shard past the range's end has nothing to run, which is no error.
+    if (workers_ == 0) return std::move(result_);
     steer();
     std::vector<std::thread> threads;
     running_ = workers_;
@@ -136,18 +134,25 @@ class Campaign {
     std::unique_lock lock(mutex_);
     while (!exhausted_ && !cancel_.load()) {
       const std::uint64_t offset = next_;
-      if (next_ == span_) {
+      if (next_ == seeds_.last_index) {
         exhausted_ = true;
       } else {
         ++next_;
       }
       lock.unlock();
-      SeedResult result = run_seed(config_, first_ + offset, cancel_, live);
+      SeedResult result =
+          run_seed(config_, seeds_.seed(offset), cancel_, live, options_.results != nullptr);
       lock.lock();
       steps_done_ += live.steps.exchange(0);
       live.pairs.store(0);
       if (!result.cancelled) ++seeds_done_;
-      if (result.failed && (result.setup_error || config_.stop_on_failure)) cancel_.store(true);
+      if (result.setup_error || (result.record.failed && config_.stop_on_failure)) {
+        cancel_.store(true);
+      }
+      // Recorded as it finishes, so a killed process keeps every seed it finished.
+      if (options_.results && !result.cancelled && !result.setup_error) {
+        options_.results->write(result.record);
+      }
       finished_.emplace(offset, std::move(result));
       changed_.notify_all();
     }
@@ -173,12 +178,8 @@ class Campaign {
       if (seed.setup_error && !setup_error_) setup_error_ = std::move(seed.setup_error);
       if (!seed.cancelled && !seed.setup_error && !setup_error_) {
         progress_.clear();
-        out_ << seed.lines << std::flush;
-        ++result_.runs;
-        if (seed.failed) ++result_.failed;
-        result_.attempted += seed.attempted;
-        result_.succeeded += seed.succeeded;
-        result_.stats.merge(seed.stats);
+        out_ << seed.record.output << std::flush;
+        add_seed(result_, seed.record);
       }
       finished_.erase(entry);
       ++printed_;
@@ -193,17 +194,17 @@ class Campaign {
       partial += static_cast<double>(live_[i].pairs.load(std::memory_order_relaxed)) /
                  static_cast<double>(config_.pairs);
     }
-    const double total = static_cast<double>(span_) + 1;
+    const double total = static_cast<double>(seeds_.last_index) + 1;
     const double fraction = std::min(1.0, (static_cast<double>(seeds_done_) + partial) / total);
-    return progress_text("seeds " + std::to_string(seeds_done_) + "/" + seeds_total_text(span_),
-                         fraction, ops, Clock::now() - started);
+    return progress_text(
+        "seeds " + std::to_string(seeds_done_) + "/" + seeds_total_text(seeds_.last_index),
+        fraction, ops, Clock::now() - started);
   }
 
   const StressConfig& config_;
   std::ostream& out_;
   const CampaignOptions& options_;
-  const std::uint64_t first_;
-  const std::uint64_t span_;
+  const ShardSeeds seeds_;
   std::uint64_t workers_ = 0;
   std::unique_ptr<LiveRun[]> live_;
   ProgressLine progress_;
@@ -231,12 +232,12 @@ std::uint64_t resolve_jobs(std::uint64_t jobs) {
   return std::clamp<std::uint64_t>(cores, 1, kMaxJobs);
 }
 
-void attach_stats(runner::RunControl& control, stats::RunStats& stats) {
-  control.stats = &stats;
-  control.on_case_written = [&stats](const std::filesystem::path& dir) {
-    // The case itself is complete; statistics that cannot be written do not hide the failure.
-    (void)stats::write_stats_json(dir, stats);
-  };
+ShardSeeds shard_seeds(const StressConfig& config) {
+  const auto [first, last] = config.seeds.value_or(std::pair{config.seed, config.seed});
+  const auto [index, count] = config.shard.value_or(std::pair<std::uint64_t, std::uint64_t>{0, 1});
+  const std::uint64_t span = last - first;
+  if (index > span) return {true, first, count, 0};
+  return {false, first + index, count, (span - index) / count};
 }
 
 Result<CampaignResult> run_campaign(const StressConfig& config, std::ostream& out,

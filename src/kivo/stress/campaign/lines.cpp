@@ -21,8 +21,11 @@ std::string campaign_line(const StressConfig& config, const CampaignResult& resu
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.3f", result.elapsed.count());
   const auto [first, last] = config.seeds.value_or(std::pair{config.seed, config.seed});
+  const std::string shard = config.shard ? " shard=" + std::to_string(config.shard->first) + "/" +
+                                               std::to_string(config.shard->second)
+                                         : "";
   return "Stress campaign " + std::string(ended) + " seeds=" + std::to_string(first) + ".." +
-         std::to_string(last) + " jobs=" + std::to_string(result.jobs) +
+         std::to_string(last) + shard + " jobs=" + std::to_string(result.jobs) +
          " runs=" + std::to_string(result.runs) + " failed=" + std::to_string(result.failed) +
          " attempted=" + std::to_string(result.attempted) +
          " succeeded=" + std::to_string(result.succeeded) + " elapsed=" + elapsed + "s";

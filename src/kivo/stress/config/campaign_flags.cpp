@@ -42,8 +42,31 @@ Result<std::pair<std::uint64_t, std::uint64_t>> parse_seed_range(std::string_vie
   return std::pair{*first, *last};
 }
 
+Result<std::pair<std::uint64_t, std::uint64_t>> parse_shard(std::string_view text) {
+  const std::string context = "Invalid --shard value '" + std::string(text) + "'.";
+  const auto slash = text.find('/');
+  if (slash == std::string_view::npos) {
+    return std::unexpected(
+        Error("expected the shard index and count joined by '/', as in 0/4").context(context));
+  }
+  auto index = parse_seed(text.substr(0, slash));
+  if (!index) return std::unexpected(std::move(index.error()).context(context));
+  auto count = parse_seed(text.substr(slash + 1));
+  if (!count) return std::unexpected(std::move(count.error()).context(context));
+  if (*count == 0) {
+    return std::unexpected(Error("the shard count must be at least 1").context(context));
+  }
+  if (*index >= *count) {
+    return std::unexpected(Error("the shard index " + std::to_string(*index) +
+                                 " must be below the shard count " + std::to_string(*count))
+                               .context(context));
+  }
+  return std::pair{*index, *count};
+}
+
 bool is_campaign_flag(std::string_view flag) {
-  for (std::string_view known : {"--seeds", "--jobs", "--stop-on-failure", "--quiet", "--stats"}) {
+  for (std::string_view known :
+       {"--seeds", "--jobs", "--stop-on-failure", "--quiet", "--stats", "--shard", "--results"}) {
     if (flag == known) return true;
   }
   return false;
@@ -55,9 +78,19 @@ Result<std::size_t> apply_campaign_flag(StressConfig& config, std::span<const st
   if (flag == "--stop-on-failure") config.stop_on_failure = true;
   if (flag == "--quiet") config.quiet = true;
   if (flag == "--stats") config.stats = true;
-  if (flag != "--seeds" && flag != "--jobs") return 1;
+  if (flag != "--seeds" && flag != "--jobs" && flag != "--shard" && flag != "--results") return 1;
   auto value = next_value(args, position, flag);
   if (!value) return std::unexpected(std::move(value.error()));
+  if (flag == "--results") {
+    config.results = normalize_path(*value);
+    return 2;
+  }
+  if (flag == "--shard") {
+    auto shard = parse_shard(*value);
+    if (!shard) return std::unexpected(std::move(shard.error()));
+    config.shard = *shard;
+    return 2;
+  }
   if (flag == "--seeds") {
     auto range = parse_seed_range(*value);
     if (!range) return std::unexpected(std::move(range.error()));
@@ -77,6 +110,7 @@ Result<void> validate_campaign(const StressConfig& config, bool seed_given) {
   if (seed_given && config.seeds) {
     return std::unexpected(Error("--seed and --seeds cannot be used together"));
   }
+  if (config.shard && !config.seeds) return std::unexpected(Error("--shard needs --seeds"));
   if (config.jobs > kMaxJobs) {
     return std::unexpected(Error("--jobs must be at most " + std::to_string(kMaxJobs)));
   }

@@ -122,9 +122,11 @@ Result<std::string> next_value(std::span<const std::string> args, std::size_t po
 Result<StressConfig> from_args(std::span<const std::string> args) {
   StressConfig config = default_for_profile(StressProfile::Fast);
   bool seed_given = false;
+  std::vector<std::string> flags_given;
   for (std::size_t position = 0; position < args.size();) {
     const std::string& flag = args[position];
     seed_given = seed_given || flag == "--seed";
+    flags_given.push_back(flag);
     if (flag == "--minimize") {
       config.minimize = true;
       position += 1;
@@ -134,6 +136,9 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
     } else if (flag == "--reduce") {
       config.reduce = true;
       config.minimize = true;
+      position += 1;
+    } else if (flag == "--version") {
+      config.version = true;
       position += 1;
     } else if (flag == "-h" || flag == "--help") {
       std::cerr << kUsageText;
@@ -149,6 +154,10 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
       auto used = apply_campaign_flag(config, args, position);
       if (!used) return std::unexpected(std::move(used.error()));
       position += *used;
+    } else if (is_merge_flag(flag)) {
+      auto used = apply_merge_flag(config, args, position);
+      if (!used) return std::unexpected(std::move(used.error()));
+      position += *used;
     } else {
       return std::unexpected(
           Error("Unknown flag '" + flag + "'. Use --help to see supported flags."));
@@ -156,6 +165,9 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
   }
   if (auto valid = validate(config); !valid) return std::unexpected(std::move(valid.error()));
   if (auto valid = validate_campaign(config, seed_given); !valid) {
+    return std::unexpected(std::move(valid.error()));
+  }
+  if (auto valid = validate_merge(config, flags_given); !valid) {
     return std::unexpected(std::move(valid.error()));
   }
   return config;

@@ -41,6 +41,13 @@ std::string_view family_name(Family family) {
   return kFamilyNames[static_cast<std::size_t>(family)];
 }
 
+std::optional<Family> family_named(std::string_view name) {
+  for (std::size_t i = 0; i < kFamilyCount; ++i) {
+    if (kFamilyNames[i] == name) return static_cast<Family>(i);
+  }
+  return std::nullopt;
+}
+
 std::optional<Family> family_of(const StressOperation& operation, const ExpectedOutcome& expected) {
   if (std::holds_alternative<StressOperation::InputMask>(operation.value)) {
     return mask_family(expected);

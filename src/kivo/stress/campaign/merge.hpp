@@ -1,0 +1,33 @@
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "kivo/stress/campaign.hpp"
+#include "kivo/stress/campaign/results.hpp"
+
+namespace kivo::stress::campaign {
+
+/// One campaign put together from the results files of its shards.
+struct MergedCampaign {
+  /// The range, profile and strictness the shards share.
+  CampaignRecord campaign;
+  /// Every seed of the range, in seed order.
+  std::vector<SeedRecord> seeds;
+  /// Totals as one campaign over the range counts them; `jobs` sums the shards', `elapsed` is
+  /// the longest shard's.
+  CampaignResult result;
+};
+
+/// Reads `files` and checks that together they hold every seed of one campaign's range exactly
+/// once; a missing or doubled seed, a file that cannot be read or a line that is not a record is
+/// an error naming it.
+Result<MergedCampaign> merge_results(std::span<const std::filesystem::path> files);
+
+/// The JUnit XML report of `merged`: one test case per seed, a failure with its message and case
+/// directory for each failing seed.
+std::string junit_xml(const MergedCampaign& merged);
+
+}  // namespace kivo::stress::campaign
