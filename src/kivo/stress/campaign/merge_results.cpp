@@ -3,6 +3,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
 
 #include "kivo/stress/campaign/merge.hpp"
 #include "kivo/stress/campaign/records.hpp"
@@ -25,6 +26,8 @@ struct Place {
 struct Collected {
   std::map<std::uint64_t, std::pair<SeedRecord, Place>> seeds;
   std::vector<std::pair<CampaignRecord, Place>> campaigns;
+  /// The first seed found twice; told only when the files are of one campaign at all.
+  std::optional<Error> doubled;
 };
 
 std::string range_text(const std::pair<std::uint64_t, std::uint64_t>& seeds) {
@@ -43,9 +46,9 @@ Result<void> collect(const Place& place, ResultsRecord record, Collected& into) 
   auto& seed = std::get<SeedRecord>(record);
   const std::uint64_t number = seed.seed;
   auto [entry, added] = into.seeds.try_emplace(number, std::move(seed), place);
-  if (!added) {
-    return std::unexpected(Error("Seed " + std::to_string(number) + " is in the results twice: " +
-                                 entry->second.second.text() + " and " + place.text()));
+  if (!added && !into.doubled) {
+    into.doubled = Error("Seed " + std::to_string(number) + " is in the results twice: " +
+                         entry->second.second.text() + " and " + place.text());
   }
   return {};
 }
@@ -130,6 +133,7 @@ Result<MergedCampaign> merge_results(std::span<const std::filesystem::path> file
   }
   auto campaign = shared_campaign(collected);
   if (!campaign) return std::unexpected(std::move(campaign.error()));
+  if (collected.doubled) return std::unexpected(std::move(*collected.doubled));
   if (auto covered = check_coverage(collected, campaign->seeds); !covered) {
     return std::unexpected(std::move(covered.error()));
   }
