@@ -120,8 +120,9 @@ Result<int> campaign_mode(const StressConfig& config, std::ostream& err,
   auto result = campaign::run_campaign(config, err, options);
   if (!result) {
     if (*results) {
-      campaign::CampaignRecord record =
-          campaign::campaign_record(config, campaign::CampaignResult{}, "error");
+      campaign::CampaignResult nothing;
+      nothing.jobs = campaign::resolve_jobs(config.jobs);
+      campaign::CampaignRecord record = campaign::campaign_record(config, nothing, "error");
       record.error = result.error().display_chain();
       (*results)->write(record);
     }

@@ -233,6 +233,8 @@ TEST(Results, MergeRefusesResultsThatAreNotOneWholeCampaign) {
   const auto broken =
       dir.write("broken.jsonl", read_whole_file(shards[0]) + "{\"type\":\"seed\"\n");
   const auto killed = dir.write("killed.jsonl", lines_of(read_whole_file(shards[1]))[0] + "\n");
+  const auto unreadable = (dir.path() / "no-template.jsonl").string();
+  program({"kivo_stress", "--template", missing, "--seeds", "1..6", "--results", unreadable});
   const auto quoted = [](const std::string& path) { return "'" + path + "'"; };
   const std::pair<Args, std::string> refused[] = {
       {{shards[0], shards[1]},
@@ -247,6 +249,11 @@ TEST(Results, MergeRefusesResultsThatAreNotOneWholeCampaign) {
       {{killed.string()},
        "No results file ends with its campaign's record, so the range is unknown (a process that "
        "was killed writes none)"},
+      {{shards[0], unreadable},
+       "The run of results file " + quoted(unreadable) +
+           " ended with an error: Unable to parse template " + missing +
+           ": I/O error: No such "
+           "file or directory (os error 2): No such file or directory (os error 2)"},
       {{shards[0], other},
        "Results of different campaigns: " + quoted(shards[0]) +
            " holds seeds 1..6 of profile fast, " + quoted(other) + " seeds 1..7 of profile fast"},
@@ -259,6 +266,27 @@ TEST(Results, MergeRefusesResultsThatAreNotOneWholeCampaign) {
   // A killed shard's finished seeds still count; only its unfinished ones are missing.
   const Output partial = merge({shards[0], killed.string(), shards[2]});
   EXPECT_EQ(partial.err, "kivo_stress failed: Seed 5 of the campaign's seeds 1..6 has no result\n");
+}
+
+TEST(Results, AResultsFileThatCannotBeWrittenFailsTheRunAfterItsLines) {
+  TempDir dir;
+  const std::string full =
+      "kivo_stress failed: Unable to write results file '/dev/full': No "
+      "space left on device\n";
+  const Output campaign = program(mixed_args(dir, {"--seeds", "1..2", "--results", "/dev/full"}));
+  EXPECT_EQ(campaign.status, 1);
+  EXPECT_EQ(lines_of(campaign.err).size(), 4u) << campaign.err;
+  EXPECT_TRUE(campaign.err.ends_with(full)) << campaign.err;
+  const Output run = program(mixed_args(dir, {"--seed", "1", "--results", "/dev/full"}));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(
+      run.err,
+      "Stress run complete profile=fast seed=1 docs=3 pairs=1 attempted=1 succeeded=1\n" + full);
+  const Output nowhere =
+      program(mixed_args(dir, {"--seed", "1", "--results", "/nonexistent/dir/r.jsonl"}));
+  EXPECT_EQ(nowhere.err,
+            "kivo_stress failed: Unable to write results file "
+            "'/nonexistent/dir/r.jsonl': No such file or directory\n");
 }
 
 TEST(Results, AKilledCampaignKeepsEverySeedItFinished) {
