@@ -151,7 +151,9 @@ Result<int> merge_mode(const StressConfig& config, std::ostream& err) {
   err << campaign::campaign_line(whole, merged->result) << '\n';
   if (config.stats) err << merged->result.stats.text();
   if (config.junit) {
-    auto written = artifacts::write_text_file(*config.junit, campaign::junit_xml(*merged));
+    auto report = campaign::junit_xml(*merged);
+    if (!report) return std::unexpected(std::move(report.error()));
+    auto written = artifacts::write_text_file(*config.junit, *report);
     if (!written) {
       return std::unexpected(
           std::move(written.error())

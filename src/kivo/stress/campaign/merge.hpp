@@ -28,6 +28,6 @@ Result<MergedCampaign> merge_results(std::span<const std::filesystem::path> file
 
 /// The JUnit XML report of `merged`: one test case per seed, a failure with its message and case
 /// directory for each failing seed.
-std::string junit_xml(const MergedCampaign& merged);
+Result<std::string> junit_xml(const MergedCampaign& merged);
 
 }  // namespace kivo::stress::campaign

@@ -327,9 +327,11 @@ TEST(JUnit, HostileTextsAreEscaped) {
   seed.case_dir = "/cases/<&>";
   merged.seeds.push_back(seed);
   merged.result.failed = 1;
-  const std::string xml = campaign::junit_xml(merged);
-  auto report = kivo::xml_utils::parse(xml);
-  ASSERT_TRUE(report) << xml;
+  const auto xml = campaign::junit_xml(merged);
+  ASSERT_TRUE(xml) << xml.error().display_chain();
+  auto report = kivo::xml_utils::parse(*xml);
+  ASSERT_TRUE(report) << *xml;
+  EXPECT_EQ(xml->find("<script>"), std::string::npos);
   const kivo::Element& suite = *elements_in(*report).at(0);
   EXPECT_EQ(attr(suite, "name"), "kivo_stress seeds=7..7 profile=deep strict");
   const kivo::Element& test = *elements_in(suite).at(0);
