@@ -12,6 +12,7 @@
 #include "kivo/stress/campaign/signals.hpp"
 #include "kivo/stress/config.hpp"
 #include "kivo/stress/replay.hpp"
+#include "kivo/stress/report.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/reduced_case.hpp"
 #include "kivo/stress/usage.hpp"
@@ -166,6 +167,8 @@ Result<int> merge_mode(const StressConfig& config, std::ostream& err) {
 Result<void> replay_mode(const StressConfig& config, std::ostream& err,
                          const ProgramControl& control) {
   const std::filesystem::path& case_path = *config.replay;
+  // Written before the replay, so a case that no longer reproduces still gets its page.
+  if (config.report) err << report::report_line(case_path) << '\n';
   auto result = replay::replay_case(case_path);
   if (!result) return std::unexpected(std::move(result.error()));
   err << "Replay reproduced=" << (result->reproduced ? "true" : "false") << " step=" << result->step

@@ -69,6 +69,8 @@ struct StressConfig {
   std::optional<std::filesystem::path> junit;
   /// Print the version and stop.
   bool version = false;
+  /// Also write report.html beside every case written, or beside the replayed case.
+  bool report = false;
 };
 
 /// The part of a configuration stored in a failure case.

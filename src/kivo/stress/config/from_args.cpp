@@ -137,6 +137,9 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
       config.reduce = true;
       config.minimize = true;
       position += 1;
+    } else if (flag == "--report") {
+      config.report = true;
+      position += 1;
     } else if (flag == "--version") {
       config.version = true;
       position += 1;

@@ -5,6 +5,7 @@
 #include "kivo/stress/generator.hpp"
 #include "kivo/stress/preset_file.hpp"
 #include "kivo/stress/replay.hpp"
+#include "kivo/stress/report.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/minimize.hpp"
 #include "kivo/stress/runner/reduced_case.hpp"
@@ -167,10 +168,14 @@ class StressRun {
       return std::move(written.error())
           .context(where + " (case not written)\n" + artifact.failure_message);
     }
+    // The report comes after the whole case, so a report that fails cannot cost the case.
+    const std::string report =
+        config_.report ? report::report_line(written->directory / "case.json") : "";
     if (control_.on_case_written) control_.on_case_written(written->directory);
     std::string message =
         where + ". Artifacts: " + written->directory.string() + "\n" + artifact.failure_message;
     if (!written->summary.empty()) message += "\n" + written->summary;
+    if (!report.empty()) message += "\n" + report;
     return Error(std::move(message));
   }
 
