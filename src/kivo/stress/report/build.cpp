@@ -15,8 +15,7 @@ struct Replayed {
   std::string observed;
 };
 
-Replayed replay_to_failure(const FailureArtifact& artifact, const Element& source,
-                           Element target) {
+Replayed replay_to_failure(const FailureArtifact& artifact, const Element& source, Element target) {
   Replayed out;
   const std::size_t failing = artifact.failing_step_index;
   for (std::size_t i = 0; i < artifact.operation_trace.size(); ++i) {
@@ -25,8 +24,7 @@ Replayed replay_to_failure(const FailureArtifact& artifact, const Element& sourc
                          expected_words(item.expected), item.outcome, i == failing});
     if (i > failing) continue;
     if (i == failing) out.before = target;
-    std::string observed = replay::execute_checked(source, target, item.operation,
-                                                   artifact.strict);
+    std::string observed = replay::execute_checked(source, target, item.operation, artifact.strict);
     if (i == failing) out.observed = std::move(observed);
   }
   out.after = std::move(target);
@@ -85,10 +83,14 @@ Result<std::filesystem::path> write_case_report(const std::filesystem::path& cas
   }
   std::optional<Element> expected;
   if (strict) expected = expected_tree(*source, replayed.before, failing.operation);
-  const ReportInput input{*artifact,      std::filesystem::absolute(case_path),
-                          replayed.steps, &failing.operation,
-                          *source,        replayed.before,
-                          replayed.after, expected ? &*expected : nullptr,
+  const ReportInput input{*artifact,
+                          std::filesystem::absolute(case_path),
+                          replayed.steps,
+                          &failing.operation,
+                          *source,
+                          replayed.before,
+                          replayed.after,
+                          expected ? &*expected : nullptr,
                           note};
   const std::filesystem::path page = directory / kReportFile;
   auto written = artifacts::write_text_file(page, report_page(input));

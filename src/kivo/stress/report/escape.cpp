@@ -11,10 +11,14 @@ std::size_t sequence_length(std::string_view text) {
   const auto lead = static_cast<unsigned char>(text[0]);
   std::size_t length = 0;
   unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
-  else return 0;
+  if (lead >= 0xC2 && lead <= 0xDF)
+    length = 2;
+  else if (lead >= 0xE0 && lead <= 0xEF)
+    length = 3;
+  else if (lead >= 0xF0 && lead <= 0xF4)
+    length = 4;
+  else
+    return 0;
   if (lead == 0xE0) low = 0xA0;
   if (lead == 0xED) high = 0x9F;
   if (lead == 0xF0) low = 0x90;
@@ -29,18 +33,33 @@ std::size_t sequence_length(std::string_view text) {
 
 void append_ascii(std::string& out, char c) {
   switch (c) {
-    case '&': out += "&amp;"; return;
-    case '<': out += "&lt;"; return;
-    case '>': out += "&gt;"; return;
-    case '"': out += "&quot;"; return;
-    case '\'': out += "&#39;"; return;
+    case '&':
+      out += "&amp;";
+      return;
+    case '<':
+      out += "&lt;";
+      return;
+    case '>':
+      out += "&gt;";
+      return;
+    case '"':
+      out += "&quot;";
+      return;
+    case '\'':
+      out += "&#39;";
+      return;
     case '\n':
-    case '\t': out += c; return;
-    default: break;
+    case '\t':
+      out += c;
+      return;
+    default:
+      break;
   }
   const auto code = static_cast<unsigned char>(c);
-  if (code < 0x20 || code == 0x7F) out += kReplacement;
-  else out += c;
+  if (code < 0x20 || code == 0x7F)
+    out += kReplacement;
+  else
+    out += c;
 }
 
 }  // namespace

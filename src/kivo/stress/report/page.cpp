@@ -54,8 +54,9 @@ std::string run_section(const ReportInput& in) {
 }
 
 std::string trace_section(const ReportInput& in) {
-  std::string html = "<section id=\"trace\"><h2>The trace</h2><table><tr><th>step</th>"
-                     "<th>operation</th><th>expected</th><th>observed</th></tr>";
+  std::string html =
+      "<section id=\"trace\"><h2>The trace</h2><table><tr><th>step</th>"
+      "<th>operation</th><th>expected</th><th>observed</th></tr>";
   for (const StepView& step : in.steps) {
     html += step.failing ? "<tr class=\"failing\">" : "<tr>";
     html += "<td>" + std::to_string(step.index) + (step.failing ? " ✗ failing" : "") + "</td>";
@@ -86,9 +87,11 @@ std::string subtree_section(const ReportInput& in) {
   const auto first = first_differing_line(left, right);
   std::string html = "<section id=\"subtree\"><h2>The failing step's subtree</h2><p><code>" +
                      escape_html(path_words(in.before, path)) + "</code> — ";
-  html += first ? "first difference (" + std::string(in.expected ? "after vs expected" : "before vs after") +
+  html += first ? "first difference (" +
+                      std::string(in.expected ? "after vs expected" : "before vs after") +
                       ") at line " + std::to_string(*first + 1) + ", highlighted."
-                : std::string(in.expected ? "after and expected agree here." : "before and after agree here.");
+                : std::string(in.expected ? "after and expected agree here."
+                                          : "before and after agree here.");
   html += "</p><div class=\"columns\">";
   for (const Column& column : columns) {
     html += "<div><h3>" + escape_html(column.title) + "</h3>" +
@@ -159,8 +162,8 @@ std::string screen_drawings(const ReportInput& in, const std::string& id) {
   for (std::size_t i = 1; i < states.size(); ++i) mark_changed(states[i].shapes, states[0].shapes);
   const Element* named = states[1].screen ? states[1].screen : first;
   const auto name = named ? display_name(*named) : std::nullopt;
-  std::string html = "<h3>Screen " + escape_html(name ? "'" + *name + "' " : "") +
-                     "(uniqueId " + escape_html(id) + ")</h3>";
+  std::string html = "<h3>Screen " + escape_html(name ? "'" + *name + "' " : "") + "(uniqueId " +
+                     escape_html(id) + ")</h3>";
   std::vector<const std::vector<Shape>*> all;
   for (const State& state : states) all.push_back(&state.shapes);
   for (Space space : {Space::Input, Space::Output}) {
@@ -185,9 +188,9 @@ std::string source_drawings(const ReportInput& in) {
   const StressOperation& op = *in.failing_operation;
   const Element* screen = nullptr;
   if (const auto* copy = std::get_if<StressCopy>(&op.value)) {
-    const std::string& id =
-        copy->source_kind == "screen" ? copy->source_unique_id
-                                      : copy->source_parent_unique_id.value_or(copy->source_unique_id);
+    const std::string& id = copy->source_kind == "screen"
+                                ? copy->source_unique_id
+                                : copy->source_parent_unique_id.value_or(copy->source_unique_id);
     screen = find_by_unique_id(in.source, "Screen", id);
   } else {
     screen = screen_holding(in.source,

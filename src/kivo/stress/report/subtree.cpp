@@ -35,8 +35,7 @@ bool path_to_name(const Element& node, std::string_view tag, Path& path) {
 
 // Children are compared whole; a difference lies in the first pair that differs.
 void difference_rec(const Element& a, const Element& b, Path& path) {
-  if (a.name != b.name || a.attributes != b.attributes ||
-      a.children.size() != b.children.size()) {
+  if (a.name != b.name || a.attributes != b.attributes || a.children.size() != b.children.size()) {
     return;
   }
   for (std::size_t i = 0; i < a.children.size(); ++i) {

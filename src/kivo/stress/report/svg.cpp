@@ -20,8 +20,8 @@ std::string format(const char* pattern, double value) {
 std::string text_at(Point at, std::string_view css, std::string_view anchor,
                     std::string_view text) {
   return "<text x=\"" + svg_number(at.x) + "\" y=\"" + svg_number(at.y) + "\" class=\"" +
-         std::string(css) + "\" text-anchor=\"" + std::string(anchor) + "\">" +
-         escape_html(text) + "</text>";
+         std::string(css) + "\" text-anchor=\"" + std::string(anchor) + "\">" + escape_html(text) +
+         "</text>";
 }
 
 std::string shape_class(const Shape& shape) {
@@ -38,7 +38,8 @@ std::string outline(const Shape& shape, const Viewport& view) {
   std::string points;
   for (const Point& p : shape.points) {
     const Point at = view.map(p);
-    points += (points.empty() ? "" : " ") + svg_number(at.x) + "," + svg_number(at.y);
+    if (!points.empty()) points += ' ';
+    points.append(svg_number(at.x)).append(1, ',').append(svg_number(at.y));
   }
   std::string svg = "<polygon class=\"" + shape_class(shape) + "\" points=\"" + points +
                     "\"><title>" + escape_html(shape.label + " " + part_words(shape)) +
@@ -60,7 +61,9 @@ std::string point_marker(const Shape& shape, const Viewport& view) {
 
 // A cross and a line of words under the plot, for a shape with no place in it.
 std::string listed_marker(const Shape& shape, const std::string& why, double y) {
-  const std::string cross = "M" + svg_number(kPlotLeft) + "," + svg_number(y - 9) + " l8,8 m0,-8 l-8,8";
+  std::string cross(1, 'M');
+  cross.append(svg_number(kPlotLeft)).append(1, ',').append(svg_number(y - 9));
+  cross += " l8,8 m0,-8 l-8,8";
   return "<path class=\"" + shape_class(shape) + " marker\" d=\"" + cross + "\"/>" +
          text_at({kPlotLeft + 14, y}, "label", "start",
                  shape.label + " " + part_words(shape) + ": " + why);
@@ -117,8 +120,8 @@ Bounds bounds_of(const std::vector<const std::vector<Shape>*>& shapes, Space spa
 }
 
 Viewport fit(const Bounds& bounds, double left, double top, double width, double height) {
-  const double scale = std::min(width / (bounds.max_x - bounds.min_x),
-                                height / (bounds.max_y - bounds.min_y));
+  const double scale =
+      std::min(width / (bounds.max_x - bounds.min_x), height / (bounds.max_y - bounds.min_y));
   return {bounds, left, top, scale};
 }
 
@@ -153,11 +156,10 @@ std::string space_svg(const std::vector<Shape>& shapes, Space space, const Bound
     }
   }
   const double height = list_y;
-  return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"space\" width=\"" +
-         svg_number(kWidth) + "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " +
-         svg_number(kWidth) + " " + svg_number(height) + "\" role=\"img\">" +
-         text_at({kPlotLeft, 18}, "title", "start", title) + axes(view) + body + listed +
-         "</svg>";
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"space\" width=\"" + svg_number(kWidth) +
+         "\" height=\"" + svg_number(height) + "\" viewBox=\"0 0 " + svg_number(kWidth) + " " +
+         svg_number(height) + "\" role=\"img\">" +
+         text_at({kPlotLeft, 18}, "title", "start", title) + axes(view) + body + listed + "</svg>";
 }
 
 }  // namespace kivo::stress::report

@@ -23,8 +23,9 @@ std::string layer_words(std::string_view kind, const Element* node, std::string_
            std::string(document) + ")";
   }
   const auto name = display_name(*node);
-  return std::string(kind) + (name ? " " + in_quotes(*name) : "") + " (uniqueId " + std::string(id) +
-         ")";
+  std::string words(kind);
+  if (name) words.append(1, ' ').append(in_quotes(*name));
+  return words.append(" (uniqueId ").append(id).append(1, ')');
 }
 
 // "screen 'Main'", or "screen with uniqueId 5" when unnamed or not found.
@@ -44,9 +45,9 @@ std::string_view kind_words(std::string_view kind) {
 
 std::string copy_words(const StressCopy& copy, const Element& source, const Element& target) {
   const std::string_view kind = kind_words(copy.source_kind);
-  std::string words = "copy " + layer_words(kind, find_by_unique_id(source, kind,
-                                                                     copy.source_unique_id),
-                                            copy.source_unique_id, "source");
+  std::string words =
+      "copy " + layer_words(kind, find_by_unique_id(source, kind, copy.source_unique_id),
+                            copy.source_unique_id, "source");
   if (copy.source_parent_unique_id) {
     const std::string& parent = *copy.source_parent_unique_id;
     words += " from " + screen_words(find_by_unique_id(source, "Screen", parent), parent) +
@@ -95,8 +96,7 @@ const Element* find_rec(const Element& node, std::string_view tag, std::string_v
   return nullptr;
 }
 
-const Element* screen_holding_rec(const Element& node, std::string_view id,
-                                  const Element* screen) {
+const Element* screen_holding_rec(const Element& node, std::string_view id, const Element* screen) {
   if (node.name == "Screen") screen = &node;
   const std::string* own = node.attr("uniqueId");
   if (own && *own == id && screen != &node) return screen;

@@ -9,10 +9,14 @@ namespace {
 std::string attribute_value(std::string_view value) {
   std::string out;
   for (char c : value) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '"') out += "&quot;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '"')
+      out += "&quot;";
+    else
+      out += c;
   }
   return out;
 }
@@ -102,8 +106,8 @@ std::string xml_column_html(const std::vector<std::string>& lines,
     html += "<span class=\"diff\">(ends here)</span>\n";
   }
   if (last < lines.size()) {
-    html += "<span class=\"skip\">… " + std::to_string(lines.size() - last) +
-            " lines below</span>\n";
+    html +=
+        "<span class=\"skip\">… " + std::to_string(lines.size() - last) + " lines below</span>\n";
   }
   return html + "</pre>";
 }
