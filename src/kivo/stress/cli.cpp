@@ -123,9 +123,8 @@ Result<int> campaign_mode(const StressConfig& config, std::ostream& err,
     if (*results) {
       campaign::CampaignResult nothing;
       nothing.jobs = campaign::resolve_jobs(config.jobs);
-      campaign::CampaignRecord record = campaign::campaign_record(config, nothing, "error");
-      record.error = result.error().display_chain();
-      (*results)->write(record);
+      (*results)->write(
+          campaign::campaign_record(config, nothing, "error", result.error().display_chain()));
     }
     return std::unexpected(std::move(result.error()));
   }
@@ -149,8 +148,8 @@ Result<int> merge_mode(const StressConfig& config, std::ostream& err) {
   for (const auto& seed : merged->seeds) err << seed.output;
   StressConfig whole = config;
   whole.seeds = merged->campaign.seeds;
-  err << campaign::campaign_line(whole, merged->result) << '\n';
-  if (config.stats) err << merged->result.stats.text();
+  err << campaign::campaign_line(whole, merged->campaign.totals) << '\n';
+  if (config.stats) err << merged->campaign.totals.stats.text();
   if (config.junit) {
     auto report = campaign::junit_xml(*merged);
     if (!report) return std::unexpected(std::move(report.error()));
@@ -161,7 +160,7 @@ Result<int> merge_mode(const StressConfig& config, std::ostream& err) {
               .context("Unable to write JUnit report '" + config.junit->string() + "'"));
     }
   }
-  return merged->result.failed > 0 ? 1 : 0;
+  return merged->campaign.totals.failed > 0 ? 1 : 0;
 }
 
 Result<void> replay_mode(const StressConfig& config, std::ostream& err,

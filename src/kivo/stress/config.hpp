@@ -67,8 +67,6 @@ struct StressConfig {
   std::vector<std::filesystem::path> merge_results;
   /// Merge mode: also write a JUnit XML report here.
   std::optional<std::filesystem::path> junit;
-  /// Print the version and stop.
-  bool version = false;
   /// Also write report.html beside every case written, or beside the replayed case.
   bool report = false;
 };

@@ -9,35 +9,25 @@ namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
-// The length of the UTF-8 sequence led by `lead` (the text is already well-formed).
-std::size_t sequence_length(unsigned char lead) {
-  if (lead < 0x80) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  return 4;
-}
-
-// Characters XML 1.0 cannot hold at all, escaped or not.
-bool forbidden_in_xml(std::string_view sequence) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
-  if (sequence.size() == 1) {
-    return byte(0) < 0x20 && byte(0) != '\t' && byte(0) != '\n' && byte(0) != '\r';
-  }
-  // U+FFFE and U+FFFF.
-  return sequence.size() == 3 && byte(0) == 0xEF && byte(1) == 0xBF && byte(2) >= 0xBE;
-}
-
-// `raw` as XML can hold it: messages carry names from presets, which may hold any bytes.
+// `raw` as XML can hold it: messages carry names from presets, which may hold any bytes. Bytes that
+// are not UTF-8 become U+FFFD, and so do the characters XML 1.0 cannot hold at all, escaped or not:
+// control characters but tab, line feed and carriage return, and U+FFFE and U+FFFF.
 std::string xml_safe(std::string_view raw) {
   const std::string text = utf8_lossy(raw);
   std::string out;
   out.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t length =
-        std::min(sequence_length(static_cast<unsigned char>(text[at])), text.size() - at);
-    const std::string_view sequence(text.data() + at, length);
-    at += length;
-    out += forbidden_in_xml(sequence) ? kReplacement : sequence;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+      out += kReplacement;
+    } else if (std::string_view(text).substr(at, 2) == "\xEF\xBF" && at + 2 < text.size() &&
+               static_cast<unsigned char>(text[at + 2]) >= 0xBE) {
+      // 0xEF only ever leads a sequence, so this is the whole character.
+      out += kReplacement;
+      at += 2;
+    } else {
+      out += text[at];
+    }
   }
   return out;
 }
@@ -66,7 +56,7 @@ Element test_case(const SeedRecord& seed, const std::string& classname) {
 
 void set_counts(Element& element, const MergedCampaign& merged, const std::string& time) {
   element.set_attr("tests", std::to_string(merged.seeds.size()));
-  element.set_attr("failures", std::to_string(merged.result.failed));
+  element.set_attr("failures", std::to_string(merged.campaign.totals.failed));
   element.set_attr("errors", "0");
   element.set_attr("time", time);
 }

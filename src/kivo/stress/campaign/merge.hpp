@@ -12,13 +12,11 @@ namespace kivo::stress::campaign {
 
 /// One campaign put together from the results files of its shards.
 struct MergedCampaign {
-  /// The range, profile and strictness the shards share.
+  /// The range, profile and strictness the shards share; the totals (statistics included) as one
+  /// campaign over the range counts them, `jobs` the shards' sum, `elapsed` the longest shard's.
   CampaignRecord campaign;
   /// Every seed of the range, in seed order.
   std::vector<SeedRecord> seeds;
-  /// Totals as one campaign over the range counts them; `jobs` sums the shards', `elapsed` is
-  /// the longest shard's.
-  CampaignResult result;
 };
 
 /// Reads `files` and checks that together they hold every seed of one campaign's range exactly

@@ -140,13 +140,15 @@ Result<MergedCampaign> merge_results(std::span<const std::filesystem::path> file
   MergedCampaign merged;
   merged.campaign = std::move(*campaign);
   merged.campaign.shard.reset();
+  CampaignResult& totals = merged.campaign.totals;
+  totals = {};
   for (const auto& [record, place] : collected.campaigns) {
-    merged.result.jobs += record.jobs;
-    merged.result.elapsed = std::max(merged.result.elapsed, record.elapsed);
+    totals.jobs += record.totals.jobs;
+    totals.elapsed = std::max(totals.elapsed, record.totals.elapsed);
   }
   merged.seeds.reserve(collected.seeds.size());
   for (auto& [seed, entry] : collected.seeds) {
-    add_seed(merged.result, entry.first);
+    add_seed(totals, entry.first);
     merged.seeds.push_back(std::move(entry.first));
   }
   return merged;

@@ -57,19 +57,16 @@ void add_seed(CampaignResult& result, const SeedRecord& record) {
 }
 
 CampaignRecord campaign_record(const StressConfig& config, const CampaignResult& result,
-                               std::string ended) {
+                               std::string ended, std::string error) {
   CampaignRecord record;
   record.seeds = config.seeds.value_or(std::pair{config.seed, config.seed});
   record.shard = config.shard;
   record.profile = config.profile.name();
   record.strict = config.strict;
-  record.jobs = result.jobs;
-  record.runs = result.runs;
-  record.failed = result.failed;
-  record.attempted = result.attempted;
-  record.succeeded = result.succeeded;
-  record.elapsed = result.elapsed;
+  record.totals = result;
+  record.totals.stats = {};
   record.ended = std::move(ended);
+  record.error = std::move(error);
   return record;
 }
 
@@ -93,9 +90,7 @@ void record_single_run(ResultsFile& file, const StressConfig& config,
     add_seed(result, seed);
     file.write(seed);
   }
-  CampaignRecord record = campaign_record(config, result, std::move(ended));
-  record.error = std::move(error);
-  file.write(record);
+  file.write(campaign_record(config, result, std::move(ended), std::move(error)));
 }
 
 }  // namespace kivo::stress::campaign

@@ -28,9 +28,10 @@ SeedRecord seed_record(std::uint64_t seed, const Result<runner::StressRunSummary
 /// Counts `record` into the totals of `result`, as the campaign line shows them.
 void add_seed(CampaignResult& result, const SeedRecord& record);
 
-/// The closing record of a run or campaign of `config`; `ended` as the campaign line says it.
+/// The closing record of a run or campaign of `config`; `ended` as the campaign line says it, or
+/// "error" with the chain that ended the run in `error`.
 CampaignRecord campaign_record(const StressConfig& config, const CampaignResult& result,
-                               std::string ended);
+                               std::string ended, std::string error = {});
 
 /// Records a single run of `config` in `file`: its seed, unless the run was cancelled or ended
 /// before any step, then the closing record (`stopped` words a cancellation, e.g. "stopped by

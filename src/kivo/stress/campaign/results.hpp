@@ -9,6 +9,7 @@
 #include <utility>
 #include <variant>
 
+#include "kivo/stress/campaign.hpp"
 #include "kivo/stress/error.hpp"
 #include "kivo/stress/stats.hpp"
 
@@ -38,12 +39,9 @@ struct CampaignRecord {
   std::optional<std::pair<std::uint64_t, std::uint64_t>> shard;
   std::string profile;
   bool strict = false;
-  std::uint64_t jobs = 0;
-  std::uint64_t runs = 0;
-  std::uint64_t failed = 0;
-  std::uint64_t attempted = 0;
-  std::uint64_t succeeded = 0;
-  std::chrono::duration<double> elapsed{0};
+  /// Jobs, runs, failed, attempted, succeeded and elapsed as the campaign line shows them; the
+  /// statistics are not recorded (each seed holds its own).
+  CampaignResult totals;
   /// "complete", "stopped by SIGINT" (or SIGTERM) or "error".
   std::string ended = "complete";
   /// With `ended` "error": the error chain that ended the run.

@@ -1,6 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kivo/stress/campaign/results.hpp"
+#include "kivo/stress/stats/families_json.hpp"
 
 namespace kivo::stress::campaign {
 namespace {
@@ -8,28 +9,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 Json optional_text(std::string_view text) { return text.empty() ? Json() : Json(text); }
-
-Json stats_json(const stats::RunStats& stats) {
-  Json families = Json::array();
-  for (std::size_t i = 0; i < stats::kFamilyCount; ++i) {
-    const auto family = static_cast<stats::Family>(i);
-    const stats::FamilyStats& counts = stats.of(family);
-    Json entry;
-    entry["family"] = stats::family_name(family);
-    entry["planned"] = counts.planned;
-    entry["succeeded"] = counts.succeeded;
-    entry["refusedAsExpected"] = counts.refused;
-    entry["failed"] = counts.failed;
-    // Nanoseconds, so that statistics merged from files print as the campaign's own would.
-    entry["slowestStepNanos"] = counts.slowest_at ? Json(counts.slowest.count()) : Json();
-    entry["slowestStep"] = counts.slowest_at ? Json{{"seed", counts.slowest_at->seed},
-                                                    {"pair", counts.slowest_at->pair},
-                                                    {"step", counts.slowest_at->step}}
-                                             : Json();
-    families.push_back(std::move(entry));
-  }
-  return families;
-}
 
 Json seed_json(const SeedRecord& record) {
   Json json;
@@ -42,7 +21,8 @@ Json seed_json(const SeedRecord& record) {
   json["output"] = record.output;
   json["message"] = optional_text(record.message);
   json["caseDir"] = record.case_dir ? Json(record.case_dir->string()) : Json();
-  json["stats"] = stats_json(record.stats);
+  // Nanoseconds, so that statistics merged from files print as the campaign's own would.
+  json["stats"] = stats::families_json(record.stats, stats::DurationUnit::Nanos);
   return json;
 }
 
@@ -55,12 +35,12 @@ Json campaign_json(const CampaignRecord& record) {
       record.shard ? Json{{"index", record.shard->first}, {"count", record.shard->second}} : Json();
   json["profile"] = record.profile;
   json["strict"] = record.strict;
-  json["jobs"] = record.jobs;
-  json["runs"] = record.runs;
-  json["failed"] = record.failed;
-  json["attempted"] = record.attempted;
-  json["succeeded"] = record.succeeded;
-  json["elapsed"] = record.elapsed.count();
+  json["jobs"] = record.totals.jobs;
+  json["runs"] = record.totals.runs;
+  json["failed"] = record.totals.failed;
+  json["attempted"] = record.totals.attempted;
+  json["succeeded"] = record.totals.succeeded;
+  json["elapsed"] = record.totals.elapsed.count();
   json["ended"] = record.ended;
   json["error"] = optional_text(record.error);
   return json;
@@ -154,12 +134,12 @@ CampaignRecord read_campaign(const Reader& reader) {
   }
   record.profile = reader.text("profile");
   record.strict = reader.flag("strict");
-  record.jobs = reader.count("jobs");
-  record.runs = reader.count("runs");
-  record.failed = reader.count("failed");
-  record.attempted = reader.count("attempted");
-  record.succeeded = reader.count("succeeded");
-  record.elapsed = std::chrono::duration<double>(reader.seconds("elapsed"));
+  record.totals.jobs = reader.count("jobs");
+  record.totals.runs = reader.count("runs");
+  record.totals.failed = reader.count("failed");
+  record.totals.attempted = reader.count("attempted");
+  record.totals.succeeded = reader.count("succeeded");
+  record.totals.elapsed = std::chrono::duration<double>(reader.seconds("elapsed"));
   record.ended = reader.text("ended");
   record.error = reader.optional_text("error");
   return record;

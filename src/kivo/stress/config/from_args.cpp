@@ -141,7 +141,7 @@ Result<StressConfig> from_args(std::span<const std::string> args) {
       config.report = true;
       position += 1;
     } else if (flag == "--version") {
-      config.version = true;
+      // The program answers it before the rest of the line is read.
       position += 1;
     } else if (flag == "-h" || flag == "--help") {
       std::cerr << kUsageText;

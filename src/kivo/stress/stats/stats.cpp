@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kivo/stress/artifacts/file_io.hpp"
+#include "kivo/stress/stats/families_json.hpp"
 
 namespace kivo::stress::stats {
 namespace {
@@ -114,29 +115,37 @@ std::string RunStats::text() const {
   return text;
 }
 
-std::string RunStats::json() const {
+nlohmann::ordered_json families_json(const RunStats& stats, DurationUnit unit) {
   nlohmann::ordered_json families = nlohmann::ordered_json::array();
   for (std::size_t i = 0; i < kFamilyCount; ++i) {
-    const FamilyStats& stats = families_[i];
+    const FamilyStats& counts = stats.of(static_cast<Family>(i));
     nlohmann::ordered_json entry;
     entry["family"] = kFamilyNames[i];
-    entry["planned"] = stats.planned;
-    entry["succeeded"] = stats.succeeded;
-    entry["refusedAsExpected"] = stats.refused;
-    entry["failed"] = stats.failed;
-    if (stats.slowest_at) {
-      entry["slowestStepMicros"] = micros(stats.slowest);
-      entry["slowestStep"] = {{"seed", stats.slowest_at->seed},
-                              {"pair", stats.slowest_at->pair},
-                              {"step", stats.slowest_at->step}};
+    entry["planned"] = counts.planned;
+    entry["succeeded"] = counts.succeeded;
+    entry["refusedAsExpected"] = counts.refused;
+    entry["failed"] = counts.failed;
+    const char* duration_key =
+        unit == DurationUnit::Micros ? "slowestStepMicros" : "slowestStepNanos";
+    if (counts.slowest_at) {
+      entry[duration_key] = unit == DurationUnit::Micros
+                                ? micros(counts.slowest)
+                                : static_cast<std::uint64_t>(counts.slowest.count());
+      entry["slowestStep"] = {{"seed", counts.slowest_at->seed},
+                              {"pair", counts.slowest_at->pair},
+                              {"step", counts.slowest_at->step}};
     } else {
-      entry["slowestStepMicros"] = nullptr;
+      entry[duration_key] = nullptr;
       entry["slowestStep"] = nullptr;
     }
     families.push_back(std::move(entry));
   }
+  return families;
+}
+
+std::string RunStats::json() const {
   nlohmann::ordered_json root;
-  root["families"] = std::move(families);
+  root["families"] = families_json(*this, DurationUnit::Micros);
   return root.dump(2);
 }
 

@@ -295,6 +295,8 @@ TEST(Results, AKilledCampaignKeepsEverySeedItFinished) {
   Child child = spawn_on_pipe({"--template", kBundledTemplate, "--out-dir",
                                (dir.path() / "out").string(), "--docs", "3", "--pairs", "2",
                                "--seeds", "1..1000", "--results", file.string()});
+  // A failed fork must not turn the kill below into one of process group 1.
+  ASSERT_GT(child.pid, 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (lines_of(std::filesystem::exists(file) ? read_whole_file(file) : "").size() < 3 &&
          std::chrono::steady_clock::now() < deadline) {
@@ -314,7 +316,8 @@ TEST(Results, AKilledCampaignKeepsEverySeedItFinished) {
 }
 
 TEST(JUnit, HostileTextsAreEscaped) {
-  const std::string hostile = "<script>alert(\"&x\")</script> ]]> 'q'\ttab\nline\x01\xFF end";
+  const std::string hostile =
+      "<script>alert(\"&x\")</script> ]]> 'q'\ttab\nline\x01\xFF end \xEF\xBF\xBE\xEF\xBF\xBD";
   campaign::MergedCampaign merged;
   merged.campaign.seeds = {7, 7};
   merged.campaign.profile = "deep";
@@ -326,7 +329,7 @@ TEST(JUnit, HostileTextsAreEscaped) {
   seed.output = "kivo_stress failed: " + hostile + "\n";
   seed.case_dir = "/cases/<&>";
   merged.seeds.push_back(seed);
-  merged.result.failed = 1;
+  merged.campaign.totals.failed = 1;
   const auto xml = campaign::junit_xml(merged);
   ASSERT_TRUE(xml) << xml.error().display_chain();
   auto report = kivo::xml_utils::parse(*xml);
@@ -337,10 +340,11 @@ TEST(JUnit, HostileTextsAreEscaped) {
   const kivo::Element& test = *elements_in(suite).at(0);
   EXPECT_EQ(attr(test, "classname"), "kivo_stress.deep.strict");
   const kivo::Element& failure = *elements_in(test).at(0);
-  // Characters XML cannot hold at all (a control character, a byte that is not UTF-8) become
-  // U+FFFD; everything else reads back as it was.
+  // Characters XML cannot hold at all (a control character, a byte that is not UTF-8, U+FFFE)
+  // become U+FFFD; everything else, U+FFFD itself included, reads back as it was.
   const std::string readable =
-      "<script>alert(\"&x\")</script> ]]> 'q'\ttab\nline\xEF\xBF\xBD\xEF\xBF\xBD end";
+      "<script>alert(\"&x\")</script> ]]> 'q'\ttab\nline\xEF\xBF\xBD\xEF\xBF\xBD end "
+      "\xEF\xBF\xBD\xEF\xBF\xBD";
   EXPECT_EQ(attr(failure, "message"), readable);
   EXPECT_EQ(text_in(failure), "kivo_stress failed: " + readable + "\nCase directory: /cases/<&>\n");
 }
