@@ -53,6 +53,8 @@ Decisions shape_decisions(const Element& source, const Element& target,
 std::uint64_t fingerprint(const Element& root, const NodePath* skip = nullptr);
 /// The node at `path`, or nullptr.
 const Element* element_at(const Element& root, const NodePath& path);
+/// The first child element of `parent` named `name`, or nullptr.
+const Element* first_child_named(const Element& parent, std::string_view name);
 /// `path` as "/XmlState/ScreenSetup/screens/Screen#3" (child positions after '#').
 std::string path_text(const Element& root, const NodePath& path);
 /// The first difference between two trees, described with `where` as the place of `expected`.

@@ -14,6 +14,7 @@
 #include "kivo/stress/artifacts.hpp"
 #include "kivo/stress/error.hpp"
 #include "kivo/stress/operation.hpp"
+#include "kivo/stress/oracle.hpp"
 
 namespace kivo::stress::report {
 
@@ -49,8 +50,8 @@ std::string expected_words(const ExpectedOutcome& expected);
 
 // --- Subtree selection --------------------------------------------------------------------------
 
-/// Child positions from the root down to a node.
-using Path = std::vector<std::size_t>;
+/// Child positions from the root down to a node (`oracle::element_at` finds it).
+using Path = oracle::NodePath;
 /// The path of the first place where `a` and `b` differ (the deepest element both still share),
 /// or nothing when they are equal.
 std::optional<Path> first_difference_path(const Element& a, const Element& b);
@@ -61,8 +62,6 @@ Path receiving_path(const Element& before, const StressOperation& operation);
 /// and the other trees.
 Path affected_path(const Element& before, const std::vector<const Element*>& others,
                    const StressOperation& operation);
-/// The element at `path`, or nullptr.
-const Element* element_at(const Element& root, const Path& path);
 /// `path` as "/XmlState/ScreenSetup/screens/Screen[3]".
 std::string path_words(const Element& root, const Path& path);
 
@@ -120,8 +119,9 @@ Bounds bounds_of(const std::vector<const std::vector<Shape>*>& shapes, Space spa
 struct Viewport {
   Bounds bounds;
   double left = 0, top = 0, scale = 1;
-  Point map(Point point) const { return {left + (point.x - bounds.min_x) * scale,
-                                         top + (point.y - bounds.min_y) * scale}; }
+  Point map(Point point) const {
+    return {left + (point.x - bounds.min_x) * scale, top + (point.y - bounds.min_y) * scale};
+  }
 };
 /// The viewport fitting `bounds` into a `width` by `height` plot whose corner is at
 /// (`left`, `top`).

@@ -125,6 +125,14 @@ const Element* element_at(const Element& root, const NodePath& path) {
   return at;
 }
 
+const Element* first_child_named(const Element& parent, std::string_view name) {
+  for (const XMLNode& node : parent.children) {
+    const Element* element = node.as_element();
+    if (element && element->name == name) return element;
+  }
+  return nullptr;
+}
+
 std::string path_text(const Element& root, const NodePath& path) {
   std::string text = "/" + root.name;
   const Element* at = &root;

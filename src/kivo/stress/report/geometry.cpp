@@ -39,14 +39,6 @@ std::vector<Point> vertices(const Element& outline) {
   return points;
 }
 
-const Element* child_named(const Element& parent, std::string_view name) {
-  for (const XMLNode& child : parent.children) {
-    const Element* element = child.as_element();
-    if (element && element->name == name) return element;
-  }
-  return nullptr;
-}
-
 void add_shape(std::vector<Shape>& out, const Element& layer, const std::string& label,
                std::string part, Space space, const Element* outline) {
   if (!outline) return;
@@ -59,12 +51,14 @@ void layer_shapes(const Element& layer, std::vector<Shape>& out) {
   const auto name = display_name(layer);
   const std::string label =
       layer.name.str() + (name ? " '" + *name + "'" : "") + (id ? " #" + *id : "");
-  add_shape(out, layer, label, "input", Space::Input, child_named(layer, "InputRect"));
-  if (const Element* mask = child_named(layer, "SliceMask")) {
-    add_shape(out, layer, label, "mask", Space::Input, child_named(*mask, "Rect"));
+  add_shape(out, layer, label, "input", Space::Input,
+            oracle::first_child_named(layer, "InputRect"));
+  if (const Element* mask = oracle::first_child_named(layer, "SliceMask")) {
+    add_shape(out, layer, label, "mask", Space::Input, oracle::first_child_named(*mask, "Rect"));
   }
-  add_shape(out, layer, label, "mask", Space::Input, child_named(layer, "Contour"));
-  add_shape(out, layer, label, "output", Space::Output, child_named(layer, "OutputRect"));
+  add_shape(out, layer, label, "mask", Space::Input, oracle::first_child_named(layer, "Contour"));
+  add_shape(out, layer, label, "output", Space::Output,
+            oracle::first_child_named(layer, "OutputRect"));
 }
 
 bool same_points(const std::vector<Point>& a, const std::vector<Point>& b) {
@@ -99,7 +93,7 @@ std::optional<std::string> degenerate_kind(const std::vector<Point>& points) {
 
 std::vector<Shape> screen_shapes(const Element& screen) {
   std::vector<Shape> shapes;
-  const Element* layers = child_named(screen, "layers");
+  const Element* layers = oracle::first_child_named(screen, "layers");
   if (!layers) return shapes;
   for (const XMLNode& child : layers->children) {
     const Element* layer = child.as_element();

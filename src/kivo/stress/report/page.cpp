@@ -77,7 +77,7 @@ std::string subtree_section(const ReportInput& in) {
   std::vector<Column> columns{{"before", &in.before, {}}, {"after (observed)", &in.after, {}}};
   if (in.expected) columns.push_back({"expected by the oracle", in.expected, {}});
   for (Column& column : columns) {
-    if (const Element* node = element_at(*column.tree, path)) {
+    if (const Element* node = oracle::element_at(*column.tree, path)) {
       column.lines = indented_lines(*node);
     }
   }

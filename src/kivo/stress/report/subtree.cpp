@@ -94,16 +94,6 @@ Path affected_path(const Element& before, const std::vector<const Element*>& oth
   return path;
 }
 
-const Element* element_at(const Element& root, const Path& path) {
-  const Element* node = &root;
-  for (std::size_t index : path) {
-    if (index >= node->children.size()) return nullptr;
-    node = node->children[index].as_element();
-    if (!node) return nullptr;
-  }
-  return node;
-}
-
 std::string path_words(const Element& root, const Path& path) {
   std::string words = "/" + root.name.str();
   const Element* node = &root;

@@ -44,21 +44,13 @@ bool collides(const Element& subtree, std::uint64_t largest) {
   return false;
 }
 
-const Element* child_named(const Element& parent, std::string_view name) {
-  for (const XMLNode& node : parent.children) {
-    const Element* element = node.as_element();
-    if (element && element->name == name) return element;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 std::optional<StressOperation> colliding_copy(const Element& source, const Element& target,
                                               const Views& views, Rng& rng) {
   const std::uint64_t largest = largest_unique_id(target);
-  const Element* setup = child_named(source, "ScreenSetup");
-  const Element* list = setup ? child_named(*setup, "screens") : nullptr;
+  const Element* setup = oracle::first_child_named(source, "ScreenSetup");
+  const Element* list = setup ? oracle::first_child_named(*setup, "screens") : nullptr;
   if (!list) return std::nullopt;
   std::vector<StressOperation> found;
   const auto targets = screen_ids(views.target, ScreenKind::Screen);
@@ -67,7 +59,7 @@ std::optional<StressOperation> colliding_copy(const Element& source, const Eleme
     const std::string* id = screen ? screen->attr("uniqueId") : nullptr;
     if (!id || screen->name != "Screen") continue;
     if (collides(*screen, largest)) found.push_back({StressCopy{"screen", *id, {}, {}}});
-    const Element* layers = child_named(*screen, "layers");
+    const Element* layers = oracle::first_child_named(*screen, "layers");
     const std::string* onto = rng.choose(targets);
     if (!layers || !onto) continue;
     for (const XMLNode& layer_node : layers->children) {

@@ -8,14 +8,6 @@
 namespace kivo::stress::runner::strict {
 namespace {
 
-const Element* first_child(const Element& parent, std::string_view name) {
-  for (const XMLNode& node : parent.children) {
-    const Element* element = node.as_element();
-    if (element && element->name == name) return element;
-  }
-  return nullptr;
-}
-
 ScreenKind kind_of(const Element& screen) {
   if (screen.name == "Screen") return ScreenKind::Screen;
   return screen.name == "DmxScreen" ? ScreenKind::DmxScreen : ScreenKind::Other;
@@ -29,7 +21,7 @@ bool coordinate(const Element& vertex, const char* axis, double& out) {
 }
 
 std::optional<InputBox> input_box(const Element& slice) {
-  const Element* rect = first_child(slice, "InputRect");
+  const Element* rect = oracle::first_child_named(slice, "InputRect");
   if (!rect) return std::nullopt;
   constexpr double kInf = std::numeric_limits<double>::infinity();
   double min_x = kInf, min_y = kInf, max_x = -kInf, max_y = -kInf;
@@ -71,7 +63,7 @@ void add_layers(const Element& layers, const ScreenView& screen, bool first, Doc
     if (!id || (layer->name != "Slice" && layer->name != "Mask")) continue;
     LayerView seen{layer->name, *id, screen.id, screen.kind, first, false, true, std::nullopt};
     if (layer->name == "Slice") {
-      const Element* mask = first_child(*layer, "SliceMask");
+      const Element* mask = oracle::first_child_named(*layer, "SliceMask");
       seen.masked = mask != nullptr;
       seen.mask_readable = !mask || readable(*mask);
       seen.box = input_box(*layer);
@@ -84,8 +76,8 @@ void add_layers(const Element& layers, const ScreenView& screen, bool first, Doc
 
 DocumentView view_of(const Element& root) {
   DocumentView view;
-  const Element* setup = first_child(root, "ScreenSetup");
-  const Element* list = setup ? first_child(*setup, "screens") : nullptr;
+  const Element* setup = oracle::first_child_named(root, "ScreenSetup");
+  const Element* list = setup ? oracle::first_child_named(*setup, "screens") : nullptr;
   if (!list) return view;
   view.has_screens_list = true;
   for (const XMLNode& node : list->children) {

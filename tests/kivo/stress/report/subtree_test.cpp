@@ -39,12 +39,13 @@ TEST(ReportSubtree, ReceivingNodeByOperation) {
   } cases[] = {
       {"layer copy: the receiving screen", layer_copy("7"), {0, 0, 1}},
       {"layer copy to a missing screen: the screens list", layer_copy("9"), {0, 0}},
-      {"screen copy: the screens list", {StressCopy{"screen", "5", std::nullopt, std::nullopt}},
+      {"screen copy: the screens list",
+       {StressCopy{"screen", "5", std::nullopt, std::nullopt}},
        {0, 0}},
-      {"paste: the receiving slice", {StressOperation::InputMask{"51", "71", false}},
+      {"paste: the receiving slice",
+       {StressOperation::InputMask{"51", "71", false}},
        {0, 0, 1, 1, 1}},
-      {"paste onto a missing slice: the root", {StressOperation::InputMask{"51", "72", false}},
-       {}},
+      {"paste onto a missing slice: the root", {StressOperation::InputMask{"51", "72", false}}, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -80,18 +81,21 @@ TEST(ReportSubtree, PathsInWords) {
   const Element before = doc();
   EXPECT_EQ(report::path_words(before, {0, 0, 1, 1, 0}),
             "/XmlState/ScreenSetup[0]/screens[0]/Screen[1]/layers[1]/Slice[0]");
-  ASSERT_NE(report::element_at(before, {0, 0, 1}), nullptr);
-  EXPECT_EQ(*report::element_at(before, {0, 0, 1})->attr("uniqueId"), "7");
-  EXPECT_EQ(report::element_at(before, {0, 0, 5}), nullptr);
+  ASSERT_NE(kivo::stress::oracle::element_at(before, {0, 0, 1}), nullptr);
+  EXPECT_EQ(*kivo::stress::oracle::element_at(before, {0, 0, 1})->attr("uniqueId"), "7");
+  EXPECT_EQ(kivo::stress::oracle::element_at(before, {0, 0, 5}), nullptr);
 }
 
 TEST(ReportXmlView, IndentedLinesAndTheirFirstDifference) {
   Element node = el("Slice", {{"uniqueId", "1"}, {"q", "a\"<b"}},
                     {el("InputRect", {}, {el("v", {{"x", "0"}, {"y", "1"}})})});
   node.children.push_back(XMLNode{kivo::Comment{" note "}});
-  const std::vector<std::string> expected{
-      "<Slice uniqueId=\"1\" q=\"a&quot;&lt;b\">", "  <InputRect>", "    <v x=\"0\" y=\"1\"/>",
-      "  </InputRect>", "  <!-- note -->", "</Slice>"};
+  const std::vector<std::string> expected{"<Slice uniqueId=\"1\" q=\"a&quot;&lt;b\">",
+                                          "  <InputRect>",
+                                          "    <v x=\"0\" y=\"1\"/>",
+                                          "  </InputRect>",
+                                          "  <!-- note -->",
+                                          "</Slice>"};
   const auto lines = report::indented_lines(node);
   EXPECT_EQ(lines, expected);
   auto changed = lines;
@@ -107,8 +111,9 @@ TEST(ReportXmlView, ColumnShowsAWindowAroundTheDifference) {
   const std::string html = report::xml_column_html(lines, 50, 50, 10);
   EXPECT_NE(html.find("… 45 lines above"), std::string::npos) << html;
   EXPECT_NE(html.find("… 45 lines below"), std::string::npos) << html;
-  EXPECT_NE(html.find("<span class=\"diff\"><span class=\"ln\">51</span>&lt;v i=&quot;50&quot;/&gt;"),
-            std::string::npos)
+  EXPECT_NE(
+      html.find("<span class=\"diff\"><span class=\"ln\">51</span>&lt;v i=&quot;50&quot;/&gt;"),
+      std::string::npos)
       << html;
   EXPECT_EQ(html.find("i=&quot;44&quot;"), std::string::npos);
 }
