@@ -18,8 +18,10 @@ namespace kivo::stress::checks {
 std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::string_view name);
 /// The attributes that identify a node, in the order the duplicate checks report them.
 inline constexpr std::string_view kIdentityAttributes[2] = {"uniqueId", "idHash"};
-/// Values of each identity attribute (in that order) held more than once, in one walk.
-std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root);
+/// Values of each identity attribute (in that order) held more than once.
+using IdentityDuplicates = std::array<std::unordered_set<std::string>, 2>;
+/// The identity duplicates of `root`, in one walk.
+IdentityDuplicates duplicate_identities(const Element& root);
 /// Fails when `after` has duplicates of `name` that `before` did not have.
 Result<void> ensure_no_fresh_duplicate_attrs(const Element& before, const Element& after,
                                              std::string_view name);

@@ -39,7 +39,7 @@ std::unordered_set<std::string> duplicate_attr_values(const Element& root, std::
   return std::move(duplicates_of<1>(root, {Name(name)})[0]);
 }
 
-std::array<std::unordered_set<std::string>, 2> duplicate_identities(const Element& root) {
+IdentityDuplicates duplicate_identities(const Element& root) {
   static const std::array<Name, 2> kNames = {Name(kIdentityAttributes[0]),
                                              Name(kIdentityAttributes[1])};
   return duplicates_of(root, kNames);

@@ -12,9 +12,10 @@ std::optional<std::vector<OperationTraceItem>> fails_alike(
   const Element working_source = source;
   Element working_target = target;
   std::vector<OperationTraceItem> observed;
+  replay::KnownDuplicates known;
   for (const OperationTraceItem& item : trace) {
     std::string outcome =
-        replay::execute_checked(working_source, working_target, item.operation, strict);
+        replay::execute_checked(working_source, working_target, item.operation, strict, &known);
     observed.push_back({observed.size(), item.operation, item.expected, std::move(outcome)});
     const bool met = replay::satisfies(observed.back().outcome, item.expected);
     if (observed.size() < trace.size()) {

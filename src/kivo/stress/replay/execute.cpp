@@ -8,28 +8,34 @@
 namespace kivo::stress::replay {
 namespace detail {
 
-// Taking the sets up front spares a deep copy of the target on every step.
-DuplicatesBefore::DuplicatesBefore(const Element& target)
-    : sets(checks::duplicate_identities(target)) {}
-
-std::optional<std::string> fresh_duplicate(const DuplicatesBefore& before, const Element& after) {
-  const auto after_sets = checks::duplicate_identities(after);
-  for (std::size_t i = 0; i < 2; ++i) {
-    auto fresh = checks::ensure_no_fresh_duplicates(before.sets[i], after_sets[i],
-                                                    checks::kIdentityAttributes[i]);
+std::optional<std::string> fresh_duplicate(const checks::IdentityDuplicates& before,
+                                           const checks::IdentityDuplicates& after) {
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    auto fresh =
+        checks::ensure_no_fresh_duplicates(before[i], after[i], checks::kIdentityAttributes[i]);
     if (!fresh) return fresh.error().message();
   }
   return std::nullopt;
 }
 
+checks::IdentityDuplicates take_or_walk(KnownDuplicates* known, const Element& target) {
+  if (known == nullptr || !*known) return checks::duplicate_identities(target);
+  checks::IdentityDuplicates taken = std::move(**known);
+  known->reset();
+  return taken;
+}
+
 }  // namespace detail
 
 std::string execute_with_invariants(const Element& source, Element& target,
-                                    const StressOperation& operation) {
-  const detail::DuplicatesBefore before(target);
+                                    const StressOperation& operation, KnownDuplicates* known) {
+  const checks::IdentityDuplicates before = detail::take_or_walk(known, target);
   auto engine = guard::call_engine(source, target, operation);
   if (engine.failure) return *engine.failure;
-  if (auto duplicate = detail::fresh_duplicate(before, target)) return "invariant:" + *duplicate;
+  checks::IdentityDuplicates after = checks::duplicate_identities(target);
+  auto duplicate = detail::fresh_duplicate(before, after);
+  if (known != nullptr) *known = std::move(after);
+  if (duplicate) return "invariant:" + *duplicate;
   // Validation messages never fail an operation; only the round trip and structure do.
   if (auto roundtrip = checks::roundtrip_parse_and_validate(target); !roundtrip) {
     return "invariant:" + roundtrip.error().message();
@@ -38,9 +44,10 @@ std::string execute_with_invariants(const Element& source, Element& target,
 }
 
 std::string execute_checked(const Element& source, Element& target,
-                            const StressOperation& operation, bool strict) {
-  return strict ? execute_strict(source, target, operation)
-                : execute_with_invariants(source, target, operation);
+                            const StressOperation& operation, bool strict,
+                            KnownDuplicates* known) {
+  return strict ? execute_strict(source, target, operation, known)
+                : execute_with_invariants(source, target, operation, known);
 }
 
 }  // namespace kivo::stress::replay

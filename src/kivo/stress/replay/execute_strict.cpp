@@ -90,13 +90,13 @@ std::string judge_refusal(const oracle::Expectation& expected, const std::string
 }  // namespace
 
 std::string execute_strict(const Element& source, Element& target,
-                           const StressOperation& operation) {
+                           const StressOperation& operation, KnownDuplicates* known) {
   const std::uint64_t source_before = oracle::fingerprint(source);
   const oracle::Expectation expected = oracle::expect(source, target, operation);
   const oracle::NodePath place = place_of(expected);
   const std::uint64_t target_before =
       oracle::fingerprint(target, expected.refusal ? nullptr : &place);
-  const detail::DuplicatesBefore duplicates(target);
+  const checks::IdentityDuplicates duplicates = detail::take_or_walk(known, target);
   auto engine = guard::call_engine(source, target, operation);
   if (engine.faulted) return *engine.failure;
   if (oracle::fingerprint(source) != source_before) {
@@ -107,9 +107,10 @@ std::string execute_strict(const Element& source, Element& target,
     return strict_failure("expected " + shown(*expected.refusal) + ", but the copy succeeded");
   }
   if (!detail::holds_an_identifier_twice(expected.subtree)) {
-    if (auto duplicate = detail::fresh_duplicate(duplicates, target)) {
-      return "invariant:" + *duplicate;
-    }
+    checks::IdentityDuplicates after = checks::duplicate_identities(target);
+    auto duplicate = detail::fresh_duplicate(duplicates, after);
+    if (known != nullptr) *known = std::move(after);
+    if (duplicate) return "invariant:" + *duplicate;
   }
   // Validation may keep state between calls; one call on a fixed preset first makes what the
   // target's validation sees the same in the run and in its replay.

@@ -2,22 +2,20 @@
 
 // The duplicate-identity invariant, shared by the ordinary and the strict checked execution.
 
-#include <array>
 #include <optional>
 #include <string>
-#include <unordered_set>
 
-#include "kivo/element.hpp"
+#include "kivo/stress/checks.hpp"
+#include "kivo/stress/replay.hpp"
 
 namespace kivo::stress::replay::detail {
 
-/// The duplicated identifiers a target had before an operation, which it may keep but not add to.
-struct DuplicatesBefore {
-  std::array<std::unordered_set<std::string>, 2> sets;
-  explicit DuplicatesBefore(const Element& target);
-};
+/// The message of the first identity whose duplicates in `after` are not all in `before`: a
+/// target may keep the duplicates it had, but not add to them.
+std::optional<std::string> fresh_duplicate(const checks::IdentityDuplicates& before,
+                                           const checks::IdentityDuplicates& after);
 
-/// The message of the first fresh-duplicate check that fails.
-std::optional<std::string> fresh_duplicate(const DuplicatesBefore& before, const Element& after);
+/// The duplicates `known` holds (leaving it empty), or those of a walk of `target`.
+checks::IdentityDuplicates take_or_walk(KnownDuplicates* known, const Element& target);
 
 }  // namespace kivo::stress::replay::detail

@@ -58,8 +58,9 @@ FailureArtifact reduced_artifact(const FailureArtifact& unreduced,
 Element target_after(const reduce::FailingCase& reduced, bool strict) {
   const Element source = reduced.source;
   Element target = reduced.target;
+  replay::KnownDuplicates known;
   for (const OperationTraceItem& item : reduced.trace) {
-    (void)replay::execute_checked(source, target, item.operation, strict);
+    (void)replay::execute_checked(source, target, item.operation, strict, &known);
   }
   return target;
 }

@@ -38,11 +38,6 @@ DocPair pick_pair(Rng& rng, const std::vector<std::size_t>& valid, std::size_t c
   return draw_distinct(rng, corpus_size, [](std::size_t k) { return k; });
 }
 
-bool has_duplicate_identities(const Element& document) {
-  const auto duplicates = checks::duplicate_identities(document);
-  return !duplicates[0].empty() || !duplicates[1].empty();
-}
-
 std::vector<std::size_t> valid_positions(const std::vector<generator::GeneratedDoc>& corpus) {
   std::vector<std::size_t> valid;
   for (std::size_t i = 0; i < corpus.size(); ++i) {
@@ -55,7 +50,8 @@ std::vector<std::size_t> valid_positions(const std::vector<generator::GeneratedD
 struct PairRun {
   std::uint64_t number = 0;
   DocPair docs;
-  Element source_before;
+  // The engine gets a copy of the source, so the corpus keeps the source as it was.
+  const Element& source_before;
   Element target_before;
   std::vector<OperationTraceItem> trace;
 };
@@ -67,6 +63,7 @@ class StressRun {
       : config_(config),
         control_(control),
         corpus_(std::move(corpus)),
+        duplicates_(corpus_.size()),
         rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {
     if (config.strict) strict_planner_.emplace(rng_);
   }
@@ -96,13 +93,14 @@ class StressRun {
     Element& target = corpus_[docs.target].doc;
     // Strict runs judge every copy exactly, so documents holding duplicates still take part.
     if (!config_.strict &&
-        (has_duplicate_identities(source) || has_duplicate_identities(target))) {
+        (has_duplicate_identities(docs.source) || has_duplicate_identities(docs.target))) {
       return {};
     }
     if (strict_planner_) strict_planner_->start_pair(rng_);
     PairRun pair{number, docs, source, target, {}};
     // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
     const Element working_source = source;
+    replay::KnownDuplicates& known = duplicates_[docs.target];
     for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
       if (cancelled()) return std::unexpected(Error(std::string(kRunCancelled)));
       auto planned = plan(source, target);
@@ -110,7 +108,7 @@ class StressRun {
       const auto started = control_.stats ? std::chrono::steady_clock::now()
                                           : std::chrono::steady_clock::time_point{};
       std::string outcome =
-          replay::execute_checked(working_source, target, planned->operation, config_.strict);
+          replay::execute_checked(working_source, target, planned->operation, config_.strict, &known);
       const bool passed = replay::satisfies(outcome, planned->expected);
       ++steps_;
       if (control_.stats) {
@@ -125,6 +123,13 @@ class StressRun {
       if (pair.trace.back().outcome == "success") ++succeeded_;
     }
     return {};
+  }
+
+  // Corpus documents change only as targets, so what a walk found stays true until then.
+  bool has_duplicate_identities(std::size_t doc) {
+    replay::KnownDuplicates& known = duplicates_[doc];
+    if (!known) known = checks::duplicate_identities(corpus_[doc].doc);
+    return !(*known)[0].empty() || !(*known)[1].empty();
   }
 
   std::optional<PlannedOperation> plan(const Element& source, const Element& target) {
@@ -202,6 +207,7 @@ class StressRun {
   const StressConfig& config_;
   const RunControl& control_;
   std::vector<generator::GeneratedDoc> corpus_;
+  std::vector<replay::KnownDuplicates> duplicates_;  // one per corpus document
   StressRng rng_;
   std::optional<StrictPlanner> strict_planner_;
   std::uint64_t attempted_ = 0;

@@ -128,6 +128,38 @@ TEST(ExecuteWithInvariants, OutcomesOfSuccessesRefusalsAndFaults) {
   EXPECT_FALSE(satisfies("success", any_error) || satisfies("panic:x", any_error));
 }
 
+// Steps in a row hand the target's duplicates on instead of walking it again. A step whose engine
+// failed hands nothing on: what a faulty refusal left behind is not the next step's doing.
+TEST(ExecuteWithInvariants, StepsInARowJudgeDuplicatesAsAFreshWalkWould) {
+  struct Restore {
+    ~Restore() { test_hooks::set_engine_override({}); }
+  } restore;
+  const Element source = source_preset();
+  for (const bool strict : {false, true}) {
+    Element target = target_preset(false);
+    KnownDuplicates known;
+    EXPECT_EQ(execute_checked(source, target, copy_op("screen", "1"), strict, &known), "success");
+    ASSERT_TRUE(known.has_value());
+    test_hooks::set_engine_override(
+        [](const Element&, Element& spoilt,
+           const StressOperation&) -> std::expected<model::CopyResult, AppError> {
+          for (int i = 0; i < 2; ++i)
+            append_screen(spoilt, el("Screen", {{"uniqueId", "42"}, {"idHash", "h42"}}));
+          return std::unexpected(AppError::missing_source_node());
+        });
+    const std::string refused = execute_checked(source, target, copy_op("screen", "1"), strict,
+                                                &known);
+    EXPECT_TRUE(refused.starts_with(strict ? "invariant:" : "error:")) << refused;
+    EXPECT_FALSE(known.has_value());
+    test_hooks::set_engine_override({});
+    EXPECT_EQ(execute_checked(source, target, copy_op("slice", "10", "1", "30"), strict, &known),
+              "success");
+    ASSERT_TRUE(known.has_value());
+    EXPECT_EQ((*known)[0], std::unordered_set<std::string>{"42"});
+    EXPECT_EQ(known, checks::duplicate_identities(target));
+  }
+}
+
 const std::string kPreset =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<XmlState><ScreenSetup><screens>"
     "<Screen uniqueId=\"100\" name=\"A\"><layers/></Screen>"
