@@ -17,22 +17,27 @@ namespace kivo::stress::replay {
 bool is_fault(std::string_view outcome);
 /// Whether `outcome` satisfies `expected` (a fault never does).
 bool satisfies(std::string_view outcome, const ExpectedOutcome& expected);
-/// The target's identity duplicates when known, so that steps in a row walk it once each; a step
-/// takes them and leaves those of the target it leaves, or nothing when it cannot know them.
-using KnownDuplicates = std::optional<checks::IdentityDuplicates>;
+/// What checked steps in a row on the same documents know of them, so that each step walks them
+/// once: a step takes what it finds and leaves what holds after it, or nothing it cannot know.
+struct Carried {
+  /// The identity duplicates of the target.
+  std::optional<checks::IdentityDuplicates> target_duplicates;
+  /// The strict oracle's fingerprint of the source.
+  std::optional<std::uint64_t> source_fingerprint;
+};
 
 /// Runs `operation` under the fault guard and the invariants; returns the outcome text.
 std::string execute_with_invariants(const Element& source, Element& target,
                                     const StressOperation& operation,
-                                    KnownDuplicates* known = nullptr);
+                                    Carried* carried = nullptr);
 /// As `execute_with_invariants`, and also holds the operation to the strict oracle: exact
 /// refusal texts, the exact copy in the exact place, an unchanged source, a faithful round trip.
 std::string execute_strict(const Element& source, Element& target,
-                           const StressOperation& operation, KnownDuplicates* known = nullptr);
+                           const StressOperation& operation, Carried* carried = nullptr);
 /// `execute_strict` when `strict` is set, `execute_with_invariants` otherwise.
 std::string execute_checked(const Element& source, Element& target,
                             const StressOperation& operation, bool strict,
-                            KnownDuplicates* known = nullptr);
+                            Carried* carried = nullptr);
 
 /// The expectation as written in failure messages: Success, Any, ErrorContains("...").
 std::string expectation_debug(const ExpectedOutcome& expected);

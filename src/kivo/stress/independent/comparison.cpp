@@ -13,9 +13,10 @@ const Node* as(const XMLNode& node) {
   return std::get_if<Node>(&node.value);
 }
 
-bool same_optional(const std::optional<std::string>& library,
+bool same_optional(const OptionalName& library,
                    const std::optional<std::string_view>& independent) {
-  return library.has_value() == independent.has_value() && (!library || *library == *independent);
+  return library.has_value() == independent.has_value() &&
+         (!library || std::string_view(*library) == *independent);
 }
 
 bool has_attribute(const std::vector<Binding>& attributes, std::string_view name) {

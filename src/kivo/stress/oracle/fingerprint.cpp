@@ -26,6 +26,11 @@ std::uint64_t optional_hash(const std::optional<std::string>& text) {
   return text ? fold(1, text_hash(*text)) : 0;
 }
 
+// As above without the copy of the spelling that a conversion to an optional string makes.
+std::uint64_t optional_hash(const OptionalName& name) {
+  return name ? fold(1, text_hash(*name)) : 0;
+}
+
 std::uint64_t element_hash(const Element& element, const NodePath* skip, std::size_t depth);
 
 std::uint64_t node_hash(const XMLNode& node, const NodePath* skip, std::size_t depth) {

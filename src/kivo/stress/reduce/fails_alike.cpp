@@ -12,10 +12,10 @@ std::optional<std::vector<OperationTraceItem>> fails_alike(
   const Element working_source = source;
   Element working_target = target;
   std::vector<OperationTraceItem> observed;
-  replay::KnownDuplicates known;
+  replay::Carried carried;
   for (const OperationTraceItem& item : trace) {
     std::string outcome =
-        replay::execute_checked(working_source, working_target, item.operation, strict, &known);
+        replay::execute_checked(working_source, working_target, item.operation, strict, &carried);
     observed.push_back({observed.size(), item.operation, item.expected, std::move(outcome)});
     const bool met = replay::satisfies(observed.back().outcome, item.expected);
     if (observed.size() < trace.size()) {

@@ -18,23 +18,25 @@ std::optional<std::string> fresh_duplicate(const checks::IdentityDuplicates& bef
   return std::nullopt;
 }
 
-checks::IdentityDuplicates take_or_walk(KnownDuplicates* known, const Element& target) {
-  if (known == nullptr || !*known) return checks::duplicate_identities(target);
-  checks::IdentityDuplicates taken = std::move(**known);
-  known->reset();
+checks::IdentityDuplicates take_or_walk(Carried* carried, const Element& target) {
+  if (carried == nullptr || !carried->target_duplicates) {
+    return checks::duplicate_identities(target);
+  }
+  checks::IdentityDuplicates taken = std::move(*carried->target_duplicates);
+  carried->target_duplicates.reset();
   return taken;
 }
 
 }  // namespace detail
 
 std::string execute_with_invariants(const Element& source, Element& target,
-                                    const StressOperation& operation, KnownDuplicates* known) {
-  const checks::IdentityDuplicates before = detail::take_or_walk(known, target);
+                                    const StressOperation& operation, Carried* carried) {
+  const checks::IdentityDuplicates before = detail::take_or_walk(carried, target);
   auto engine = guard::call_engine(source, target, operation);
   if (engine.failure) return *engine.failure;
   checks::IdentityDuplicates after = checks::duplicate_identities(target);
   auto duplicate = detail::fresh_duplicate(before, after);
-  if (known != nullptr) *known = std::move(after);
+  if (carried != nullptr) carried->target_duplicates = std::move(after);
   if (duplicate) return "invariant:" + *duplicate;
   // Validation messages never fail an operation; only the round trip and structure do.
   if (auto roundtrip = checks::roundtrip_parse_and_validate(target); !roundtrip) {
@@ -45,9 +47,9 @@ std::string execute_with_invariants(const Element& source, Element& target,
 
 std::string execute_checked(const Element& source, Element& target,
                             const StressOperation& operation, bool strict,
-                            KnownDuplicates* known) {
-  return strict ? execute_strict(source, target, operation, known)
-                : execute_with_invariants(source, target, operation, known);
+                            Carried* carried) {
+  return strict ? execute_strict(source, target, operation, carried)
+                : execute_with_invariants(source, target, operation, carried);
 }
 
 }  // namespace kivo::stress::replay

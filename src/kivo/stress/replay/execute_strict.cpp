@@ -87,21 +87,30 @@ std::string judge_refusal(const oracle::Expectation& expected, const std::string
   return observed;
 }
 
+// The source's fingerprint `carried` holds (leaving none), or that of a walk of `source`.
+std::uint64_t take_or_walk_source(Carried* carried, const Element& source) {
+  if (carried == nullptr || !carried->source_fingerprint) return oracle::fingerprint(source);
+  const std::uint64_t taken = *carried->source_fingerprint;
+  carried->source_fingerprint.reset();
+  return taken;
+}
+
 }  // namespace
 
 std::string execute_strict(const Element& source, Element& target,
-                           const StressOperation& operation, KnownDuplicates* known) {
-  const std::uint64_t source_before = oracle::fingerprint(source);
+                           const StressOperation& operation, Carried* carried) {
+  const std::uint64_t source_before = take_or_walk_source(carried, source);
   const oracle::Expectation expected = oracle::expect(source, target, operation);
   const oracle::NodePath place = place_of(expected);
   const std::uint64_t target_before =
       oracle::fingerprint(target, expected.refusal ? nullptr : &place);
-  const checks::IdentityDuplicates duplicates = detail::take_or_walk(known, target);
+  const checks::IdentityDuplicates duplicates = detail::take_or_walk(carried, target);
   auto engine = guard::call_engine(source, target, operation);
   if (engine.faulted) return *engine.failure;
   if (oracle::fingerprint(source) != source_before) {
     return strict_failure("the operation changed its source document");
   }
+  if (carried != nullptr) carried->source_fingerprint = source_before;
   if (engine.failure) return judge_refusal(expected, *engine.failure, target, target_before);
   if (expected.refusal) {
     return strict_failure("expected " + shown(*expected.refusal) + ", but the copy succeeded");
@@ -109,7 +118,7 @@ std::string execute_strict(const Element& source, Element& target,
   if (!detail::holds_an_identifier_twice(expected.subtree)) {
     checks::IdentityDuplicates after = checks::duplicate_identities(target);
     auto duplicate = detail::fresh_duplicate(duplicates, after);
-    if (known != nullptr) *known = std::move(after);
+    if (carried != nullptr) carried->target_duplicates = std::move(after);
     if (duplicate) return "invariant:" + *duplicate;
   }
   // Validation may keep state between calls; one call on a fixed preset first makes what the

@@ -15,7 +15,7 @@ namespace kivo::stress::replay::detail {
 std::optional<std::string> fresh_duplicate(const checks::IdentityDuplicates& before,
                                            const checks::IdentityDuplicates& after);
 
-/// The duplicates `known` holds (leaving it empty), or those of a walk of `target`.
-checks::IdentityDuplicates take_or_walk(KnownDuplicates* known, const Element& target);
+/// The target's duplicates `carried` holds (leaving none), or those of a walk of `target`.
+checks::IdentityDuplicates take_or_walk(Carried* carried, const Element& target);
 
 }  // namespace kivo::stress::replay::detail

@@ -23,11 +23,11 @@ Result<std::string> reproduced_message(std::size_t step, const OperationTraceIte
 Result<ReplayResult> replay_trace(const FailureArtifact& artifact, const Element& source,
                                   Element& target) {
   const std::uint64_t failing = artifact.failing_step_index;
-  KnownDuplicates known;
+  Carried carried;
   for (std::size_t step = 0; step < artifact.operation_trace.size(); ++step) {
     const OperationTraceItem& item = artifact.operation_trace[step];
     const std::string observed =
-        execute_checked(source, target, item.operation, artifact.strict, &known);
+        execute_checked(source, target, item.operation, artifact.strict, &carried);
     if (observed != item.outcome) {
       return fail("Replay diverged at step " + std::to_string(step) + ". expected='" +
                   item.outcome + "' observed='" + observed + "'");

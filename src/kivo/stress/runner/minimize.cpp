@@ -16,10 +16,10 @@ SuffixRun replay_suffix(const std::vector<OperationTraceItem>& trace, std::size_
   // Fresh copies each time: a faulty engine may have changed either document.
   const Element source = source_before;
   Element target = target_before;
-  replay::KnownDuplicates known;
+  replay::Carried carried;
   for (std::size_t at = start; at < trace.size(); ++at) {
     const OperationTraceItem& item = trace[at];
-    std::string outcome = replay::execute_checked(source, target, item.operation, strict, &known);
+    std::string outcome = replay::execute_checked(source, target, item.operation, strict, &carried);
     const bool passed = replay::satisfies(outcome, item.expected);
     result.trace.push_back(
         {result.trace.size(), item.operation, item.expected, std::move(outcome)});

@@ -58,9 +58,9 @@ FailureArtifact reduced_artifact(const FailureArtifact& unreduced,
 Element target_after(const reduce::FailingCase& reduced, bool strict) {
   const Element source = reduced.source;
   Element target = reduced.target;
-  replay::KnownDuplicates known;
+  replay::Carried carried;
   for (const OperationTraceItem& item : reduced.trace) {
-    (void)replay::execute_checked(source, target, item.operation, strict, &known);
+    (void)replay::execute_checked(source, target, item.operation, strict, &carried);
   }
   return target;
 }

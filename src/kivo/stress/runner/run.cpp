@@ -100,7 +100,7 @@ class StressRun {
     PairRun pair{number, docs, source, target, {}};
     // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
     const Element working_source = source;
-    replay::KnownDuplicates& known = duplicates_[docs.target];
+    replay::Carried carried{std::move(duplicates_[docs.target]), std::nullopt};
     for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
       if (cancelled()) return std::unexpected(Error(std::string(kRunCancelled)));
       auto planned = plan(source, target);
@@ -108,7 +108,7 @@ class StressRun {
       const auto started = control_.stats ? std::chrono::steady_clock::now()
                                           : std::chrono::steady_clock::time_point{};
       std::string outcome =
-          replay::execute_checked(working_source, target, planned->operation, config_.strict, &known);
+          replay::execute_checked(working_source, target, planned->operation, config_.strict, &carried);
       const bool passed = replay::satisfies(outcome, planned->expected);
       ++steps_;
       if (control_.stats) {
@@ -122,12 +122,13 @@ class StressRun {
       ++attempted_;
       if (pair.trace.back().outcome == "success") ++succeeded_;
     }
+    duplicates_[docs.target] = std::move(carried.target_duplicates);
     return {};
   }
 
   // Corpus documents change only as targets, so what a walk found stays true until then.
   bool has_duplicate_identities(std::size_t doc) {
-    replay::KnownDuplicates& known = duplicates_[doc];
+    auto& known = duplicates_[doc];
     if (!known) known = checks::duplicate_identities(corpus_[doc].doc);
     return !(*known)[0].empty() || !(*known)[1].empty();
   }
@@ -207,7 +208,7 @@ class StressRun {
   const StressConfig& config_;
   const RunControl& control_;
   std::vector<generator::GeneratedDoc> corpus_;
-  std::vector<replay::KnownDuplicates> duplicates_;  // one per corpus document
+  std::vector<std::optional<checks::IdentityDuplicates>> duplicates_;  // per corpus document
   StressRng rng_;
   std::optional<StrictPlanner> strict_planner_;
   std::uint64_t attempted_ = 0;

@@ -137,9 +137,9 @@ TEST(ExecuteWithInvariants, StepsInARowJudgeDuplicatesAsAFreshWalkWould) {
   const Element source = source_preset();
   for (const bool strict : {false, true}) {
     Element target = target_preset(false);
-    KnownDuplicates known;
-    EXPECT_EQ(execute_checked(source, target, copy_op("screen", "1"), strict, &known), "success");
-    ASSERT_TRUE(known.has_value());
+    Carried carried;
+    EXPECT_EQ(execute_checked(source, target, copy_op("screen", "1"), strict, &carried), "success");
+    ASSERT_TRUE(carried.target_duplicates.has_value());
     test_hooks::set_engine_override(
         [](const Element&, Element& spoilt,
            const StressOperation&) -> std::expected<model::CopyResult, AppError> {
@@ -148,16 +148,32 @@ TEST(ExecuteWithInvariants, StepsInARowJudgeDuplicatesAsAFreshWalkWould) {
           return std::unexpected(AppError::missing_source_node());
         });
     const std::string refused = execute_checked(source, target, copy_op("screen", "1"), strict,
-                                                &known);
+                                                &carried);
     EXPECT_TRUE(refused.starts_with(strict ? "invariant:" : "error:")) << refused;
-    EXPECT_FALSE(known.has_value());
+    EXPECT_FALSE(carried.target_duplicates.has_value());
     test_hooks::set_engine_override({});
-    EXPECT_EQ(execute_checked(source, target, copy_op("slice", "10", "1", "30"), strict, &known),
+    EXPECT_EQ(execute_checked(source, target, copy_op("slice", "10", "1", "30"), strict, &carried),
               "success");
-    ASSERT_TRUE(known.has_value());
-    EXPECT_EQ((*known)[0], std::unordered_set<std::string>{"42"});
-    EXPECT_EQ(known, checks::duplicate_identities(target));
+    ASSERT_TRUE(carried.target_duplicates.has_value());
+    EXPECT_EQ((*carried.target_duplicates)[0], std::unordered_set<std::string>{"42"});
+    EXPECT_EQ(carried.target_duplicates, checks::duplicate_identities(target));
   }
+  // Likewise the source's fingerprint: a change is the changing step's alone.
+  Element changing_source = source_preset();
+  Element target = target_preset(false);
+  Carried carried;
+  EXPECT_EQ(execute_strict(changing_source, target, copy_op("screen", "1"), &carried), "success");
+  test_hooks::set_engine_override(
+      [](const Element& from, Element&,
+         const StressOperation&) -> std::expected<model::CopyResult, AppError> {
+        const_cast<Element&>(from).set_attr("changed", "1");
+        return std::unexpected(AppError::missing_source_node());
+      });
+  EXPECT_EQ(execute_strict(changing_source, target, copy_op("screen", "1"), &carried),
+            "invariant:strict: the operation changed its source document");
+  test_hooks::set_engine_override({});
+  EXPECT_EQ(execute_strict(changing_source, target, copy_op("slice", "10", "1", "30"), &carried),
+            "success");
 }
 
 const std::string kPreset =
