@@ -8,6 +8,7 @@
 #include "kivo/stress/report.hpp"
 #include "kivo/stress/runner.hpp"
 #include "kivo/stress/runner/minimize.hpp"
+#include "kivo/stress/runner/packed_tree.hpp"
 #include "kivo/stress/runner/reduced_case.hpp"
 #include "kivo/stress/runner/strict_planner.hpp"
 #include "kivo/stress/stats.hpp"
@@ -38,7 +39,28 @@ DocPair pick_pair(Rng& rng, const std::vector<std::size_t>& valid, std::size_t c
   return draw_distinct(rng, corpus_size, [](std::size_t k) { return k; });
 }
 
-std::vector<std::size_t> valid_positions(const std::vector<generator::GeneratedDoc>& corpus) {
+// A corpus document between the pairs that use it.
+struct CorpusDoc {
+  PackedTree packed;
+  bool invalid = false;
+  // Its identity duplicates, when known (documents change only as targets).
+  std::optional<checks::IdentityDuplicates> duplicates;
+};
+
+// Packs the documents one by one, so that the whole corpus is never held as trees at once.
+std::vector<CorpusDoc> pack_corpus(std::vector<generator::GeneratedDoc> generated, bool walk) {
+  std::vector<CorpusDoc> corpus;
+  corpus.reserve(generated.size());
+  for (generator::GeneratedDoc& doc : generated) {
+    std::optional<checks::IdentityDuplicates> duplicates;
+    if (walk) duplicates = checks::duplicate_identities(doc.doc);
+    corpus.push_back({PackedTree(doc.doc), doc.invalid, std::move(duplicates)});
+    doc.doc = Element{};
+  }
+  return corpus;
+}
+
+std::vector<std::size_t> valid_positions(const std::vector<CorpusDoc>& corpus) {
   std::vector<std::size_t> valid;
   for (std::size_t i = 0; i < corpus.size(); ++i) {
     if (!corpus[i].invalid) valid.push_back(i);
@@ -50,8 +72,8 @@ std::vector<std::size_t> valid_positions(const std::vector<generator::GeneratedD
 struct PairRun {
   std::uint64_t number = 0;
   DocPair docs;
-  // The engine gets a copy of the source, so the corpus keeps the source as it was.
   const Element& source_before;
+  // The corpus keeps the target as it was until the pair ends: unpacked for a failure only.
   Element target_before;
   std::vector<OperationTraceItem> trace;
 };
@@ -62,8 +84,8 @@ class StressRun {
             const RunControl& control)
       : config_(config),
         control_(control),
-        corpus_(std::move(corpus)),
-        duplicates_(corpus_.size()),
+        // Strict runs never skip a pair for duplicates, so they need not know them.
+        corpus_(pack_corpus(std::move(corpus), !config.strict)),
         rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {
     if (config.strict) strict_planner_.emplace(rng_);
   }
@@ -89,18 +111,18 @@ class StressRun {
 
  private:
   Result<void> run_pair(std::uint64_t number, DocPair docs) {
-    Element& source = corpus_[docs.source].doc;
-    Element& target = corpus_[docs.target].doc;
     // Strict runs judge every copy exactly, so documents holding duplicates still take part.
     if (!config_.strict &&
         (has_duplicate_identities(docs.source) || has_duplicate_identities(docs.target))) {
       return {};
     }
     if (strict_planner_) strict_planner_->start_pair(rng_);
-    PairRun pair{number, docs, source, target, {}};
-    // The engine works on a copy of the source, so a faulty one cannot spoil the corpus.
+    const Element source = corpus_[docs.source].packed.unpack();
+    Element target = corpus_[docs.target].packed.unpack();
+    PairRun pair{number, docs, source, {}, {}};
+    // The engine works on a copy of the source, so a faulty one cannot spoil the planner's.
     const Element working_source = source;
-    replay::Carried carried{std::move(duplicates_[docs.target]), std::nullopt};
+    replay::Carried carried{std::move(corpus_[docs.target].duplicates), std::nullopt};
     for (std::uint64_t slot = 0; slot < config_.ops_per_pair; ++slot) {
       if (cancelled()) return std::unexpected(Error(std::string(kRunCancelled)));
       auto planned = plan(source, target);
@@ -118,18 +140,19 @@ class StressRun {
       }
       pair.trace.push_back(
           {slot, std::move(planned->operation), std::move(planned->expected), std::move(outcome)});
-      if (!passed) return std::unexpected(fail(pair, slot));
+      if (!passed) return std::unexpected(fail(pair, slot, target));
       ++attempted_;
       if (pair.trace.back().outcome == "success") ++succeeded_;
     }
-    duplicates_[docs.target] = std::move(carried.target_duplicates);
+    corpus_[docs.target].packed = PackedTree(target);
+    corpus_[docs.target].duplicates = std::move(carried.target_duplicates);
     return {};
   }
 
   // Corpus documents change only as targets, so what a walk found stays true until then.
   bool has_duplicate_identities(std::size_t doc) {
-    auto& known = duplicates_[doc];
-    if (!known) known = checks::duplicate_identities(corpus_[doc].doc);
+    auto& known = corpus_[doc].duplicates;
+    if (!known) known = checks::duplicate_identities(corpus_[doc].packed.unpack());
     return !(*known)[0].empty() || !(*known)[1].empty();
   }
 
@@ -148,7 +171,8 @@ class StressRun {
     return trace;
   }
 
-  Error fail(const PairRun& pair, std::uint64_t slot) const {
+  Error fail(PairRun& pair, std::uint64_t slot, const Element& target_after) const {
+    pair.target_before = corpus_[pair.docs.target].packed.unpack();
     const OperationTraceItem& failing = pair.trace.back();
     const FirstFailure first{derive_failure_message(slot, failing.expected, failing.outcome),
                              failing.outcome};
@@ -168,7 +192,7 @@ class StressRun {
     artifact.strict = config_.strict;
     const std::string where =
         "Stress failure on pair " + std::to_string(pair.number) + " step " + std::to_string(slot);
-    auto written = write_case(artifact, pair, corpus_[pair.docs.target].doc);
+    auto written = write_case(artifact, pair, target_after);
     if (!written) {
       // The failure itself must stay visible even when its case could not be written.
       return std::move(written.error())
@@ -207,8 +231,7 @@ class StressRun {
 
   const StressConfig& config_;
   const RunControl& control_;
-  std::vector<generator::GeneratedDoc> corpus_;
-  std::vector<std::optional<checks::IdentityDuplicates>> duplicates_;  // per corpus document
+  std::vector<CorpusDoc> corpus_;
   StressRng rng_;
   std::optional<StrictPlanner> strict_planner_;
   std::uint64_t attempted_ = 0;
