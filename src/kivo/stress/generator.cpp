@@ -107,30 +107,39 @@ std::uint64_t machine_memory_bytes() {
 #endif
 }
 
-Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
-                                                const StressConfig& config) {
+Result<void> generate_each(const Element& template_root, const StressConfig& config,
+                           const std::function<void(GeneratedDoc)>& take) {
   if (auto refusal = refuse_impossible_count(template_root, config.docs)) {
     return std::unexpected(std::move(*refusal));
   }
   auto rng = StressRng::seed_from_u64(config.seed ^ kCorpusSeedSalt);
+  // The strict edits draw from a generator of their own, so each document may take them at once.
+  auto strict_rng = StressRng::seed_from_u64(config.seed ^ kStrictEditSalt);
   const double p = std::clamp(config.invalid_rate * 0.8, 0.0, 1.0);
   const double bias = std::max(config.invalid_rate, 0.2);
   try {
-    std::vector<GeneratedDoc> corpus;
-    corpus.reserve(static_cast<std::size_t>(config.docs));
     for (std::uint64_t i = 0; i < config.docs; ++i) {
-      corpus.push_back(generate_one(template_root, i, rng, p, bias));
+      GeneratedDoc generated = generate_one(template_root, i, rng, p, bias);
+      if (config.strict) strict_document(generated.doc, strict_rng);
+      take(std::move(generated));
     }
-    if (config.strict) {
-      auto strict_rng = StressRng::seed_from_u64(config.seed ^ kStrictEditSalt);
-      for (GeneratedDoc& generated : corpus) strict_document(generated.doc, strict_rng);
-    }
-    return corpus;
+    return {};
   } catch (const std::bad_alloc& error) {
     return std::unexpected(Error::from_chain({out_of_memory(config.docs), error.what()}));
   } catch (const std::length_error& error) {
     return std::unexpected(Error::from_chain({out_of_memory(config.docs), error.what()}));
   }
+}
+
+Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
+                                                const StressConfig& config) {
+  std::vector<GeneratedDoc> corpus;
+  auto generated = generate_each(template_root, config, [&](GeneratedDoc doc) {
+    if (corpus.empty()) corpus.reserve(static_cast<std::size_t>(config.docs));
+    corpus.push_back(std::move(doc));
+  });
+  if (!generated) return std::unexpected(std::move(generated.error()));
+  return corpus;
 }
 
 }  // namespace kivo::stress::generator

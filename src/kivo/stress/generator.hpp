@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct GeneratedDoc {
 /// template need more than the machine's memory, otherwise when an allocation fails.
 Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
                                                 const StressConfig& config);
+
+/// As `generate_docs`, handing each document to `take` as soon as it is whole, so that a caller
+/// keeping them in another form never holds them all as trees.
+Result<void> generate_each(const Element& template_root, const StressConfig& config,
+                           const std::function<void(GeneratedDoc)>& take);
 
 /// "doc_" followed by `index` zero-padded to three digits.
 std::string doc_name(std::uint64_t index);

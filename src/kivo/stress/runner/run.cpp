@@ -47,17 +47,11 @@ struct CorpusDoc {
   std::optional<checks::IdentityDuplicates> duplicates;
 };
 
-// Packs the documents one by one, so that the whole corpus is never held as trees at once.
-std::vector<CorpusDoc> pack_corpus(std::vector<generator::GeneratedDoc> generated, bool walk) {
-  std::vector<CorpusDoc> corpus;
-  corpus.reserve(generated.size());
-  for (generator::GeneratedDoc& doc : generated) {
-    std::optional<checks::IdentityDuplicates> duplicates;
-    if (walk) duplicates = checks::duplicate_identities(doc.doc);
-    corpus.push_back({PackedTree(doc.doc), doc.invalid, std::move(duplicates)});
-    doc.doc = Element{};
-  }
-  return corpus;
+// Strict runs never skip a pair for duplicates, so they need not know them up front.
+CorpusDoc packed(const generator::GeneratedDoc& doc, bool strict) {
+  std::optional<checks::IdentityDuplicates> duplicates;
+  if (!strict) duplicates = checks::duplicate_identities(doc.doc);
+  return {PackedTree(doc.doc), doc.invalid, std::move(duplicates)};
 }
 
 std::vector<std::size_t> valid_positions(const std::vector<CorpusDoc>& corpus) {
@@ -80,12 +74,10 @@ struct PairRun {
 
 class StressRun {
  public:
-  StressRun(const StressConfig& config, std::vector<generator::GeneratedDoc> corpus,
-            const RunControl& control)
+  StressRun(const StressConfig& config, std::vector<CorpusDoc> corpus, const RunControl& control)
       : config_(config),
         control_(control),
-        // Strict runs never skip a pair for duplicates, so they need not know them.
-        corpus_(pack_corpus(std::move(corpus), !config.strict)),
+        corpus_(std::move(corpus)),
         rng_(StressRng::seed_from_u64(config.seed ^ kRunSeedSalt)) {
     if (config.strict) strict_planner_.emplace(rng_);
   }
@@ -258,9 +250,13 @@ Result<StressRunSummary> run(const StressConfig& config, const RunControl& contr
   if (config.docs < 2) {
     return std::unexpected(Error("Need at least --docs 2 for cross-document stress operations."));
   }
-  auto corpus = generator::generate_docs(template_root->root, config);
-  if (!corpus) return std::unexpected(std::move(corpus.error()));
-  return StressRun(config, std::move(*corpus), control).run_all();
+  // Each document is packed as soon as it is made: the corpus is never held as trees at once.
+  std::vector<CorpusDoc> corpus;
+  auto generated = generator::generate_each(
+      template_root->root, config,
+      [&](const generator::GeneratedDoc& doc) { corpus.push_back(packed(doc, config.strict)); });
+  if (!generated) return std::unexpected(std::move(generated.error()));
+  return StressRun(config, std::move(corpus), control).run_all();
 }
 
 }  // namespace kivo::stress::runner
