@@ -400,10 +400,14 @@ std::expected<void, WriteError> write_with_config(const Element& root, std::stri
 }
 
 std::expected<std::string, WriteError> write_xml_string(const Element& root) {
+  // Callers write documents of much the same size again and again (a preset after each edit), so
+  // room for the last text and a little more spares growing the buffer by copying it.
+  thread_local std::size_t last_size = std::size_t{1} << 16;
   std::string text;
-  text.reserve(std::size_t{1} << 16);
+  text.reserve(last_size + last_size / 8);
   auto written = write_with_config(root, text, WriterConfig{});
   if (!written) return std::unexpected(std::move(written.error()));
+  last_size = std::clamp(text.size(), std::size_t{1} << 12, std::size_t{1} << 26);
   return text;
 }
 
