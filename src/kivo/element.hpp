@@ -22,6 +22,13 @@ class Attributes {
 
   /// Value of `name`, or nullptr when absent.
   const std::string* get(std::string_view name) const;
+  /// As `get`, for a name held ready: names compare by address, not by spelling.
+  const std::string* find(const Name& name) const {
+    for (const auto& [key, value] : entries_) {
+      if (key == name) return &value;
+    }
+    return nullptr;
+  }
   /// True when `name` is present.
   bool contains(std::string_view name) const { return get(name) != nullptr; }
   /// Inserts or replaces `name`; a new name goes last.

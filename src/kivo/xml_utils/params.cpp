@@ -45,12 +45,20 @@ bool set_param_value(Element& element, std::string_view name, std::string_view v
   return false;
 }
 
+namespace {
+
+void gather_named(const Element& element, const Name& name, std::vector<std::string>& out) {
+  if (const std::string* value = element.attributes.find(name)) out.push_back(*value);
+  for (const auto& node : element.children) {
+    if (const Element* nested = node.as_element()) gather_named(*nested, name, out);
+  }
+}
+
+}  // namespace
+
 void gather_attr_values(const Element& element, std::string_view name,
                         std::vector<std::string>& out) {
-  if (const std::string* value = element.attr(name)) out.push_back(*value);
-  for (const auto& node : element.children) {
-    if (const Element* nested = node.as_element()) gather_attr_values(*nested, name, out);
-  }
+  gather_named(element, Name(name), out);
 }
 
 void replace_attr_values(Element& element,

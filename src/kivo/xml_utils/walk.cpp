@@ -24,34 +24,51 @@ bool is_blank(std::string_view text) {
   return true;
 }
 
-void check_identifier(const Element& element, std::string_view attribute,
+// The names every element is asked about, held ready so that they compare by address.
+struct WalkNames {
+  Name unique_id{"uniqueId"};
+  Name id_hash{"idHash"};
+  Name name{"name"};
+  Name device_id{"deviceId"};
+  Name screen{"Screen"};
+  Name dmx_screen{"DmxScreen"};
+  Name dmx_device{"OutputDeviceDmx"};
+  Name virtual_device{"OutputDeviceVirtual"};
+};
+
+const WalkNames& walk_names() {
+  static const WalkNames names;
+  return names;
+}
+
+void check_identifier(const Element& element, const Name& attribute,
                       std::unordered_set<std::string>& seen, WalkContext& context) {
-  const std::string* value = element.attr(attribute);
+  const std::string* value = element.attributes.find(attribute);
   if (value == nullptr) return;
-  const std::string attribute_name(attribute);
   if (is_blank(*value)) {
-    context.messages.push_back("Empty " + attribute_name + " on <" + element.name + ">.");
+    context.messages.push_back("Empty " + attribute + " on <" + element.name + ">.");
   } else if (!seen.insert(*value).second) {
-    context.messages.push_back("Duplicate " + attribute_name + " detected: " + *value);
+    context.messages.push_back("Duplicate " + attribute + " detected: " + *value);
   }
 }
 
-void check_required(const Element& element, std::string_view attribute, WalkContext& context) {
-  if (!element.attributes.contains(attribute)) {
-    context.messages.push_back(element.name + " missing " + std::string(attribute) + " attribute.");
+void check_required(const Element& element, const Name& attribute, WalkContext& context) {
+  if (element.attributes.find(attribute) == nullptr) {
+    context.messages.push_back(element.name + " missing " + attribute + " attribute.");
   }
 }
 
 }  // namespace
 
 void walk(const Element& element, WalkContext& context) {
-  check_identifier(element, "uniqueId", context.unique_ids, context);
-  check_identifier(element, "idHash", context.id_hashes, context);
-  if (element.name == "Screen" || element.name == "DmxScreen") {
-    check_required(element, "uniqueId", context);
-    check_required(element, "name", context);
-  } else if (element.name == "OutputDeviceDmx" || element.name == "OutputDeviceVirtual") {
-    check_required(element, "deviceId", context);
+  const WalkNames& names = walk_names();
+  check_identifier(element, names.unique_id, context.unique_ids, context);
+  check_identifier(element, names.id_hash, context.id_hashes, context);
+  if (element.name == names.screen || element.name == names.dmx_screen) {
+    check_required(element, names.unique_id, context);
+    check_required(element, names.name, context);
+  } else if (element.name == names.dmx_device || element.name == names.virtual_device) {
+    check_required(element, names.device_id, context);
   }
   for (const auto& node : element.children) {
     if (const Element* nested = node.as_element()) walk(*nested, context);
