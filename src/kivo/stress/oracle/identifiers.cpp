@@ -6,8 +6,9 @@
 namespace kivo::stress::oracle::detail {
 namespace {
 
-void gather(const Element& element, std::string_view attribute, std::vector<std::string>& out) {
-  if (const std::string* value = element.attr(attribute)) out.push_back(*value);
+// Walks whole targets at every step, so the name is held ready and compared by address.
+void gather(const Element& element, const Name& attribute, std::vector<std::string>& out) {
+  if (const std::string* value = element.attributes.find(attribute)) out.push_back(*value);
   for (const XMLNode& node : element.children) {
     if (const Element* child = node.as_element()) gather(*child, attribute, out);
   }
@@ -21,8 +22,9 @@ struct Kind {
 
 IdMap fresh_values(const Element& subtree, const Element& target, const Kind& kind,
                    Decisions& decisions) {
+  const Name attribute(kind.attribute);
   std::vector<std::string> used_list;
-  gather(target, kind.attribute, used_list);
+  gather(target, attribute, used_list);
   std::unordered_set<std::string> used(used_list.begin(), used_list.end());
   std::optional<std::uint64_t> largest;
   for (const std::string& value : used) {
@@ -41,7 +43,7 @@ IdMap fresh_values(const Element& subtree, const Element& target, const Kind& ki
   }
   std::uint64_t counter = largest.value_or(kind.fallback);
   std::vector<std::string> old_values;
-  gather(subtree, kind.attribute, old_values);
+  gather(subtree, attribute, old_values);
   IdMap mapping;
   for (const std::string& old_value : old_values) {
     std::string candidate;
