@@ -28,12 +28,11 @@ struct Carried {
 
 /// Runs `operation` under the fault guard and the invariants; returns the outcome text.
 std::string execute_with_invariants(const Element& source, Element& target,
-                                    const StressOperation& operation,
-                                    Carried* carried = nullptr);
+                                    const StressOperation& operation, Carried* carried = nullptr);
 /// As `execute_with_invariants`, and also holds the operation to the strict oracle: exact
 /// refusal texts, the exact copy in the exact place, an unchanged source, a faithful round trip.
-std::string execute_strict(const Element& source, Element& target,
-                           const StressOperation& operation, Carried* carried = nullptr);
+std::string execute_strict(const Element& source, Element& target, const StressOperation& operation,
+                           Carried* carried = nullptr);
 /// `execute_strict` when `strict` is set, `execute_with_invariants` otherwise.
 std::string execute_checked(const Element& source, Element& target,
                             const StressOperation& operation, bool strict,

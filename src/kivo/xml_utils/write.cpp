@@ -117,8 +117,7 @@ class Emitter {
   // One append of a prefix of the line separator and indents written out once.
   void line_break(std::size_t depth) {
     if (!config_.perform_indent) return;
-    const std::size_t length =
-        config_.line_separator.size() + depth * config_.indent_string.size();
+    const std::size_t length = config_.line_separator.size() + depth * config_.indent_string.size();
     while (indentation_.size() < length) indentation_ += config_.indent_string;
     out_.append(indentation_, 0, length);
   }

@@ -46,8 +46,7 @@ std::string execute_with_invariants(const Element& source, Element& target,
 }
 
 std::string execute_checked(const Element& source, Element& target,
-                            const StressOperation& operation, bool strict,
-                            Carried* carried) {
+                            const StressOperation& operation, bool strict, Carried* carried) {
   return strict ? execute_strict(source, target, operation, carried)
                 : execute_with_invariants(source, target, operation, carried);
 }

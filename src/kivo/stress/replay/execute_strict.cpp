@@ -1,9 +1,9 @@
 // The strict checked execution: the engine's result is held against the oracle's expectation.
 #include "kivo/stress/checks.hpp"
+#include "kivo/stress/guard.hpp"
 #include "kivo/stress/independent.hpp"
 #include "kivo/stress/oracle.hpp"
 #include "kivo/stress/replay.hpp"
-#include "kivo/stress/guard.hpp"
 #include "kivo/stress/replay/fresh_duplicates.hpp"
 #include "kivo/stress/replay/strict_checks.hpp"
 
@@ -97,8 +97,8 @@ std::uint64_t take_or_walk_source(Carried* carried, const Element& source) {
 
 }  // namespace
 
-std::string execute_strict(const Element& source, Element& target,
-                           const StressOperation& operation, Carried* carried) {
+std::string execute_strict(const Element& source, Element& target, const StressOperation& operation,
+                           Carried* carried) {
   const std::uint64_t source_before = take_or_walk_source(carried, source);
   const oracle::Expectation expected = oracle::expect(source, target, operation);
   const oracle::NodePath place = place_of(expected);

@@ -121,8 +121,8 @@ class StressRun {
       if (!planned) continue;
       const auto started = control_.stats ? std::chrono::steady_clock::now()
                                           : std::chrono::steady_clock::time_point{};
-      std::string outcome =
-          replay::execute_checked(working_source, target, planned->operation, config_.strict, &carried);
+      std::string outcome = replay::execute_checked(working_source, target, planned->operation,
+                                                    config_.strict, &carried);
       const bool passed = replay::satisfies(outcome, planned->expected);
       ++steps_;
       if (control_.stats) {

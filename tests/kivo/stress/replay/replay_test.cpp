@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "kivo/stress/artifacts.hpp"
-#include "kivo/stress/replay.hpp"
 #include "kivo/stress/guard/test_hooks.hpp"
+#include "kivo/stress/replay.hpp"
 #include "kivo/validation.hpp"
 #include "support/presets.hpp"
 #include "support/temp_dir.hpp"
@@ -147,8 +147,8 @@ TEST(ExecuteWithInvariants, StepsInARowJudgeDuplicatesAsAFreshWalkWould) {
             append_screen(spoilt, el("Screen", {{"uniqueId", "42"}, {"idHash", "h42"}}));
           return std::unexpected(AppError::missing_source_node());
         });
-    const std::string refused = execute_checked(source, target, copy_op("screen", "1"), strict,
-                                                &carried);
+    const std::string refused =
+        execute_checked(source, target, copy_op("screen", "1"), strict, &carried);
     EXPECT_TRUE(refused.starts_with(strict ? "invariant:" : "error:")) << refused;
     EXPECT_FALSE(carried.target_duplicates.has_value());
     test_hooks::set_engine_override({});
