@@ -135,6 +135,7 @@ Result<std::vector<GeneratedDoc>> generate_docs(const Element& template_root,
                                                 const StressConfig& config) {
   std::vector<GeneratedDoc> corpus;
   auto generated = generate_each(template_root, config, [&](GeneratedDoc doc) {
+    // Reserved only once the count was found to fit, and inside the guard against running out.
     if (corpus.empty()) corpus.reserve(static_cast<std::size_t>(config.docs));
     corpus.push_back(std::move(doc));
   });

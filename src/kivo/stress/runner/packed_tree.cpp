@@ -1,6 +1,5 @@
 #include "kivo/stress/runner/packed_tree.hpp"
 
-#include <cstring>
 #include <string_view>
 #include <type_traits>
 #include <unordered_map>
@@ -123,6 +122,7 @@ class Unpacker {
     auto& entries = element.attributes.entries();
     entries.reserve(attributes);
     for (std::size_t i = 0; i < attributes; ++i) {
+      // Read apart: the name's bytes come first, and arguments have no order of evaluation.
       Name attribute = name();
       entries.emplace_back(std::move(attribute), text());
     }
