@@ -84,7 +84,6 @@ class TreeBuilder {
   TreeBuilder(XML_Parser parser, std::size_t input_size)
       : parser_(parser), binding_limit_(kRecordedBindingAllowance + input_size) {
     open_.reserve(64);
-    first_child_.reserve(64);
     children_.reserve(256);
   }
 
@@ -97,35 +96,37 @@ class TreeBuilder {
       fail("document nested deeper than " + std::to_string(kMaxDepth) + " elements");
       return;
     }
-    Element element;
+    // Built where it will stay until its parent closes, so it is moved once, not three times.
+    Element& element = children_.emplace_back().value.emplace<Element>();
     ExpandedName name = split_name(raw_name);
     element.name = Name(name.local);
     if (name.has_uri) element.namespace_uri.emplace(name.uri);
     if (name.has_prefix) element.prefix.emplace(name.prefix);
-    if (!take_bindings(element)) return;
+    if (!take_bindings(element)) {
+      children_.pop_back();
+      return;
+    }
     add_attributes(element, atts);
-    open_.push_back(std::move(element));
-    first_child_.push_back(children_.size());
+    open_.push_back(children_.size() - 1);
   }
 
-  // The children of all open elements wait on one stack; a closed element takes its own in one
-  // allocation of the exact size, so no vector grows by copying and none holds spare room.
+  // An open element waits among the pending children, followed by its own; when it closes it
+  // takes them in one allocation of the exact size, so no vector grows by copying and none
+  // holds spare room.
   void end_element() {
     flush_text();
     if (open_.empty()) return;
-    Element& done = open_.back();
-    const std::size_t first = first_child_.back();
-    first_child_.pop_back();
-    done.children.reserve(children_.size() - first);
-    std::move(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end(),
-              std::back_inserter(done.children));
-    children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(first), children_.end());
-    if (open_.size() > 1) {
-      children_.push_back(XMLNode{std::move(done)});
-    } else if (!root_) {
-      root_ = std::move(done);
-    }
+    const std::size_t at = open_.back();
     open_.pop_back();
+    Element& done = *children_[at].as_element();
+    const auto first = children_.begin() + static_cast<std::ptrdiff_t>(at) + 1;
+    done.children.reserve(static_cast<std::size_t>(children_.end() - first));
+    std::move(first, children_.end(), std::back_inserter(done.children));
+    children_.erase(first, children_.end());
+    if (open_.empty()) {
+      if (!root_) root_ = std::move(done);
+      children_.pop_back();
+    }
   }
 
   void character_data(const XML_Char* data, int length) {
@@ -187,6 +188,8 @@ class TreeBuilder {
 
   void append_child(XMLNode node) { children_.push_back(std::move(node)); }
 
+  Element& open_element() { return *children_[open_.back()].as_element(); }
+
   // Adjacent character data becomes one Text node unless it is only whitespace.
   void flush_text() {
     if (text_.empty()) return;
@@ -200,7 +203,7 @@ class TreeBuilder {
   // declarations gets a new map of all bindings in force, counted against the limit.
   bool take_bindings(Element& element) {
     if (!declared_) {
-      if (!open_.empty()) element.namespaces = open_.back().namespaces;
+      if (!open_.empty()) element.namespaces = open_element().namespaces;
       return true;
     }
     declared_ = false;
@@ -249,8 +252,7 @@ class TreeBuilder {
   XML_Parser parser_;
   std::size_t binding_limit_;
   std::size_t recorded_bindings_ = 0;
-  std::vector<Element> open_;
-  std::vector<std::size_t> first_child_;
+  std::vector<std::size_t> open_;  // where each open element waits in children_
   std::vector<XMLNode> children_;
   std::optional<Element> root_;
   std::string text_;
