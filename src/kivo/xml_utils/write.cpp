@@ -218,14 +218,17 @@ class Emitter {
     attribute_value(value);
   }
 
+  // Escaping checks the characters on its way; unescaped text is checked apart.
   void attribute_value(std::string_view value) {
-    if (!is_xml_text(value)) fail("Attribute value holds a character XML 1.0 cannot represent");
     out_ += "=\"";
+    bool representable = true;
     if (config_.perform_escaping) {
-      append_escaped_attribute(out_, value);
+      representable = append_escaped_attribute(out_, value);
     } else {
+      representable = is_xml_text(value);
       out_ += value;
     }
+    if (!representable) fail("Attribute value holds a character XML 1.0 cannot represent");
     out_ += '"';
   }
 
@@ -308,12 +311,14 @@ class Emitter {
   }
 
   void text(std::string_view text) {
-    if (!is_xml_text(text)) fail("Text holds a character XML 1.0 cannot represent");
+    bool representable = true;
     if (config_.perform_escaping) {
-      append_escaped_text(out_, text);
+      representable = append_escaped_text(out_, text);
     } else {
+      representable = is_xml_text(text);
       out_ += text;
     }
+    if (!representable) fail("Text holds a character XML 1.0 cannot represent");
   }
 
   // A carriage return cannot survive inside CDATA (readers turn it into a line feed),

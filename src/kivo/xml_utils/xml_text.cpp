@@ -60,28 +60,53 @@ constexpr std::string_view attribute_escape(char c) {
   }
 }
 
-// Which bytes `escape` replaces, so that the runs between them are copied whole.
+enum class ByteKind : std::uint8_t { Plain, Escaped, Checked };
+
+// What each byte asks of `Escape`'s pass: a replacement, a look at the character it starts
+// (control characters and every byte past ASCII), or nothing, so that plain runs are copied whole.
 template <std::string_view (*Escape)(char)>
-constexpr std::array<bool, 256> kEscaped = [] {
-  std::array<bool, 256> escaped{};
+constexpr std::array<ByteKind, 256> kByteKinds = [] {
+  std::array<ByteKind, 256> kinds{};
   for (int byte = 0; byte < 256; ++byte) {
-    escaped[static_cast<std::size_t>(byte)] = !Escape(static_cast<char>(byte)).empty();
+    ByteKind& kind = kinds[static_cast<std::size_t>(byte)];
+    if (!Escape(static_cast<char>(byte)).empty()) {
+      kind = ByteKind::Escaped;
+    } else if (byte >= 0x80 || (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r')) {
+      kind = ByteKind::Checked;
+    }
   }
-  return escaped;
+  return kinds;
 }();
 
-// Appends `text`, replacing each byte for which `Escape` yields a non-empty replacement.
+// Appends `text`, replacing each byte for which `Escape` yields a non-empty replacement, and
+// checks the characters on the way; false when one cannot be represented.
 template <std::string_view (*Escape)(char)>
-void append_escaped(std::string& out, std::string_view text) {
-  const auto& escaped = kEscaped<Escape>;
+bool append_escaped(std::string& out, std::string_view text) {
+  const auto& kinds = kByteKinds<Escape>;
+  bool representable = true;
   std::size_t run = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (!escaped[static_cast<unsigned char>(text[i])]) continue;
-    out.append(text.data() + run, i - run);
-    out.append(Escape(text[i]));
-    run = i + 1;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    switch (kinds[byte]) {
+      case ByteKind::Plain:
+        ++i;
+        break;
+      case ByteKind::Escaped:
+        out.append(text.data() + run, i - run);
+        out.append(Escape(text[i]));
+        run = ++i;
+        break;
+      case ByteKind::Checked: {
+        std::uint32_t cp = byte;
+        const std::size_t length = byte < 0x80 ? 1 : decode_multibyte(text, i, cp);
+        if (length == 0 || !is_allowed_code_point(cp)) representable = false;
+        i += length == 0 ? 1 : length;
+        break;
+      }
+    }
   }
   out.append(text.data() + run, text.size() - run);
+  return representable;
 }
 
 }  // namespace
@@ -110,12 +135,12 @@ bool is_xml_text(std::string_view text) {
   return true;
 }
 
-void append_escaped_text(std::string& out, std::string_view text) {
-  append_escaped<text_escape>(out, text);
+bool append_escaped_text(std::string& out, std::string_view text) {
+  return append_escaped<text_escape>(out, text);
 }
 
-void append_escaped_attribute(std::string& out, std::string_view value) {
-  append_escaped<attribute_escape>(out, value);
+bool append_escaped_attribute(std::string& out, std::string_view value) {
+  return append_escaped<attribute_escape>(out, value);
 }
 
 void append_normalized_line_ends(std::string& out, std::string_view text) {
