@@ -1,4 +1,6 @@
+#include <array>
 #include <bit>
+#include <cstdint>
 #include <functional>
 #include <string_view>
 #include <type_traits>
@@ -17,6 +19,22 @@ std::uint64_t scramble(std::uint64_t x) {
 
 std::uint64_t text_hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
+// Names repeat on every element. A stored name's spelling never changes or moves, so its hash is
+// kept by address; a name that owns its spelling may be freed and its address reused, so it is
+// hashed each time.
+std::uint64_t name_hash(const Name& name) {
+  if (!name.stored()) return text_hash(name);
+  struct Slot {
+    const std::string* spelling = nullptr;
+    std::uint64_t hash = 0;
+  };
+  thread_local std::array<Slot, 256> recent;
+  const std::string* spelling = &name.str();
+  Slot& slot = recent[(reinterpret_cast<std::uintptr_t>(spelling) >> 4) % recent.size()];
+  if (slot.spelling != spelling) slot = Slot{spelling, text_hash(*spelling)};
+  return slot.hash;
+}
+
 // Order-sensitive step for sequences.
 std::uint64_t fold(std::uint64_t state, std::uint64_t value) {
   return scramble(state ^ std::rotl(value, 23));
@@ -28,7 +46,7 @@ std::uint64_t optional_hash(const std::optional<std::string>& text) {
 
 // As above without the copy of the spelling that a conversion to an optional string makes.
 std::uint64_t optional_hash(const OptionalName& name) {
-  return name ? fold(1, text_hash(*name)) : 0;
+  return name ? fold(1, name_hash(*name)) : 0;
 }
 
 std::uint64_t element_hash(const Element& element, const NodePath* skip, std::size_t depth);
@@ -50,7 +68,7 @@ std::uint64_t node_hash(const XMLNode& node, const NodePath* skip, std::size_t d
 
 // A path leads through the tree only while `skip` is followed from the root.
 std::uint64_t element_hash(const Element& element, const NodePath* skip, std::size_t depth) {
-  std::uint64_t state = fold(fold(0, text_hash(element.name)), optional_hash(element.prefix));
+  std::uint64_t state = fold(fold(0, name_hash(element.name)), optional_hash(element.prefix));
   state = fold(state, optional_hash(element.namespace_uri));
   if (element.namespaces) {
     for (const auto& [prefix, uri] : *element.namespaces) {
@@ -59,7 +77,7 @@ std::uint64_t element_hash(const Element& element, const NodePath* skip, std::si
   }
   std::uint64_t attributes = element.attributes.size();
   for (const auto& [name, value] : element.attributes) {
-    attributes += scramble(text_hash(name) ^ std::rotl(text_hash(value), 17));
+    attributes += scramble(name_hash(name) ^ std::rotl(text_hash(value), 17));
   }
   state = fold(state, attributes);
   for (std::size_t i = 0; i < element.children.size(); ++i) {
