@@ -86,6 +86,8 @@ TEST(Write, FixedTextForm) {
       {with("r", {XMLNode{Comment{"a\r\nb\rc"}}}), "<r>\n  <!-- a\nb\nc -->\n</r>"},
       {parse_doc("<r>caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80</r>"),
        "<r>caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80</r>"},
+      {parse_doc("<r a=\"&lt;\xC3\xA9&amp;\xF0\x9F\x98\x80\x7F\"/>"),
+       "<r a=\"&lt;\xC3\xA9&amp;\xF0\x9F\x98\x80\x7F\"/>"},
       {parse_doc("<r xmlns:p=\"urn:p\" xmlns=\"urn:d\" a=\"1\"><p:a><b/><p:c "
                  "xmlns:p=\"urn:q\"/></p:a></r>"),
        "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\" a=\"1\">\n  <p:a>\n    <b/>\n    <p:c "
@@ -157,8 +159,13 @@ TEST(Write, HonoursTheWriterSettings) {
 
 TEST(Write, RefusesTreesThatCannotBeWrittenAsXmlAndLeavesTheSinkAlone) {
   auto holding = [](XMLNode child) { return with("r", {std::move(child)}); };
-  Element bad_value = Element::make("r");
-  bad_value.set_attr("a", "\x01");
+  auto valued = [](std::string value) {
+    Element element = Element::make("r");
+    element.set_attr("a", std::move(value));
+    return element;
+  };
+  const std::string bad_value = "Attribute value holds a character XML 1.0 cannot represent";
+  const std::string bad_text = "Text holds a character XML 1.0 cannot represent";
   const WriterConfig unpadded{.autopad_comments = false};
   const std::string dash = "Comment text cannot be written as an XML comment";
   const struct {
@@ -166,10 +173,17 @@ TEST(Write, RefusesTreesThatCannotBeWrittenAsXmlAndLeavesTheSinkAlone) {
     std::string message;
     bool padded = true;
   } cases[] = {
-      {bad_value, "Attribute value holds a character XML 1.0 cannot represent"},
+      // Control characters, cut or overlong sequences, surrogates and non-characters, also
+      // next to a character that is escaped.
+      {valued("\x01"), bad_value},
+      {valued("&\xED\xA0\x80<"), bad_value},
+      {valued("\xC0\x80"), bad_value},
+      {valued("\xE2\x82"), bad_value},
       {holding(XMLNode{Comment{"a--b"}}), dash},
-      {holding(XMLNode{Text{"bell\x07"}}), "Text holds a character XML 1.0 cannot represent"},
-      {holding(XMLNode{Text{"\xC3"}}), "Text holds a character XML 1.0 cannot represent"},
+      {holding(XMLNode{Text{"bell\x07"}}), bad_text},
+      {holding(XMLNode{Text{"\xC3"}}), bad_text},
+      {holding(XMLNode{Text{"<\xEF\xBF\xBE&"}}), bad_text},
+      {holding(XMLNode{CData{"\r\x1F"}}), bad_text},
       {holding(XMLNode{ProcessingInstruction{"xml", "x"}}),
        "Processing instruction \"xml\" cannot be written"},
       {holding(XMLNode{ProcessingInstruction{"t", "a?>b"}}),
