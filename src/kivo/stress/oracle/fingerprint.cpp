@@ -1,4 +1,3 @@
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <functional>
@@ -6,6 +5,7 @@
 #include <type_traits>
 
 #include "kivo/stress/oracle.hpp"
+#include "kivo/stress/oracle/name_memo.hpp"
 
 namespace kivo::stress::oracle {
 namespace {
@@ -19,20 +19,8 @@ std::uint64_t scramble(std::uint64_t x) {
 
 std::uint64_t text_hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
-// Names repeat on every element. A stored name's spelling never changes or moves, so its hash is
-// kept by address; a name that owns its spelling may be freed and its address reused, so it is
-// hashed each time.
 std::uint64_t name_hash(const Name& name) {
-  if (!name.stored()) return text_hash(name);
-  struct Slot {
-    const std::string* spelling = nullptr;
-    std::uint64_t hash = 0;
-  };
-  thread_local std::array<Slot, 256> recent;
-  const std::string* spelling = &name.str();
-  Slot& slot = recent[(reinterpret_cast<std::uintptr_t>(spelling) >> 4) % recent.size()];
-  if (slot.spelling != spelling) slot = Slot{spelling, text_hash(*spelling)};
-  return slot.hash;
+  return detail::remembered<std::uint64_t, text_hash>(name);
 }
 
 // Order-sensitive step for sequences.

@@ -7,6 +7,7 @@
 
 #include "kivo/stress/oracle/copies.hpp"
 #include "kivo/stress/oracle/detail.hpp"
+#include "kivo/stress/oracle/name_memo.hpp"
 
 namespace kivo::stress::oracle::detail {
 namespace {
@@ -49,7 +50,7 @@ bool lookalike(std::string_view name) {
 void scan(const Element& element, Decisions& decisions, bool deep) {
   if (element.prefix) mark(decisions, Decision::PrefixedName);
   for (const auto& [name, value] : element.attributes) {
-    if (lookalike(name)) mark(decisions, Decision::LookalikeAttribute);
+    if (remembered<bool, lookalike>(name)) mark(decisions, Decision::LookalikeAttribute);
   }
   for (const XMLNode& node : element.children) {
     const Element* child = node.as_element();
