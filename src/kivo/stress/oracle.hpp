@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <expected>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,23 @@ struct Expectation {
 
 /// The expectation of `operation` on the two documents as they stand before it.
 Expectation expect(const Element& source, const Element& target, const StressOperation& operation);
+
+/// While it lives, expectations on this thread read the identifiers in use in `target` once, not
+/// at every call (a planner weighs many requests on the same documents); `target` must not change
+/// meanwhile.
+class TargetHeld {
+ public:
+  explicit TargetHeld(const Element& target);
+  ~TargetHeld();
+  TargetHeld(const TargetHeld&) = delete;
+  TargetHeld& operator=(const TargetHeld&) = delete;
+
+  struct State;  // what was read, kept where the oracle reads it
+
+ private:
+  std::unique_ptr<State> state_;
+  State* previous_;
+};
 
 /// The unusual shapes `operation` meets in the parts of both documents it reads: names that
 /// differ from looked-up ones only in letter case, prefixed names.

@@ -1,4 +1,6 @@
 #include <limits>
+#include <optional>
+#include <unordered_set>
 #include <vector>
 
 #include "kivo/stress/oracle/detail.hpp"
@@ -20,30 +22,76 @@ struct Kind {
   Decision fallback_used;
 };
 
+// What the values of one identifier attribute in a target tell the renumbering.
+struct InUse {
+  std::unordered_set<std::string> values;
+  std::optional<std::uint64_t> largest;
+  bool largest_written_plainly = false;
+  bool largest_written_signed = false;
+};
+
+InUse in_use(const Element& target, const Name& attribute) {
+  std::vector<std::string> listed;
+  gather(target, attribute, listed);
+  InUse used{{listed.begin(), listed.end()}, std::nullopt};
+  for (const std::string& value : used.values) {
+    auto number = numeric_reading(value);
+    if (number && (!used.largest || *number > *used.largest)) used.largest = number;
+  }
+  if (used.largest) {
+    const std::string plain = std::to_string(*used.largest);
+    used.largest_written_plainly = used.values.contains(plain);
+    used.largest_written_signed = used.values.contains("+" + plain);
+  }
+  return used;
+}
+
+}  // namespace
+}  // namespace kivo::stress::oracle::detail
+
+namespace kivo::stress::oracle {
+
+struct TargetHeld::State {
+  const Element* target;
+  std::optional<detail::InUse> unique_ids;
+  std::optional<detail::InUse> id_hashes;
+};
+
+}  // namespace kivo::stress::oracle
+
+namespace kivo::stress::oracle::detail {
+namespace {
+
+// The target held on this thread, if any.
+thread_local TargetHeld::State* held = nullptr;
+
+const InUse& in_use_of(const Element& target, const Kind& kind, std::optional<InUse>& fresh) {
+  const Name attribute(kind.attribute);
+  if (held == nullptr || held->target != &target) return fresh.emplace(in_use(target, attribute));
+  std::optional<InUse>& kept = kind.attribute == "uniqueId" ? held->unique_ids : held->id_hashes;
+  if (!kept) kept.emplace(in_use(target, attribute));
+  return *kept;
+}
+
 IdMap fresh_values(const Element& subtree, const Element& target, const Kind& kind,
                    Decisions& decisions) {
-  const Name attribute(kind.attribute);
-  std::vector<std::string> used_list;
-  gather(target, attribute, used_list);
-  std::unordered_set<std::string> used(used_list.begin(), used_list.end());
-  std::optional<std::uint64_t> largest;
-  for (const std::string& value : used) {
-    auto number = numeric_reading(value);
-    if (number && (!largest || *number > *largest)) largest = number;
-  }
-  if (!largest) mark(decisions, kind.fallback_used);
+  std::optional<InUse> fresh;
+  const InUse& used = in_use_of(target, kind, fresh);
+  if (!used.largest) mark(decisions, kind.fallback_used);
   // The counter starts from a text written otherwise than plainly, when no plain text reads as
   // much.
-  if (largest && !used.contains(std::to_string(*largest))) {
-    std::string signed_largest = "+";
-    signed_largest += std::to_string(*largest);
-    const bool signed_text = used.contains(signed_largest);
-    mark(decisions,
-         signed_text ? Decision::CounterFromSignedText : Decision::CounterFromPaddedText);
+  if (used.largest && !used.largest_written_plainly) {
+    mark(decisions, used.largest_written_signed ? Decision::CounterFromSignedText
+                                                : Decision::CounterFromPaddedText);
   }
-  std::uint64_t counter = largest.value_or(kind.fallback);
+  std::uint64_t counter = used.largest.value_or(kind.fallback);
   std::vector<std::string> old_values;
-  gather(subtree, attribute, old_values);
+  gather(subtree, Name(kind.attribute), old_values);
+  // The values this copy takes are in use for its later ones too.
+  std::unordered_set<std::string> taken;
+  auto is_used = [&](const std::string& value) {
+    return used.values.contains(value) || taken.contains(value);
+  };
   IdMap mapping;
   for (const std::string& old_value : old_values) {
     std::string candidate;
@@ -51,9 +99,9 @@ IdMap fresh_values(const Element& subtree, const Element& target, const Kind& ki
       if (counter == std::numeric_limits<std::uint64_t>::max())
         mark(decisions, Decision::CounterWrapped);
       candidate = std::to_string(++counter);
-      if (used.contains(candidate)) mark(decisions, Decision::CandidateSkipped);
-    } while (used.contains(candidate));
-    used.insert(candidate);
+      if (is_used(candidate)) mark(decisions, Decision::CandidateSkipped);
+    } while (is_used(candidate));
+    taken.insert(candidate);
     if (mapping.contains(old_value)) mark(decisions, Decision::RepeatedInSubtree);
     mapping[old_value] = candidate;
   }
@@ -124,3 +172,14 @@ void renumber(Element& subtree, const Element& target, Expectation& expectation)
 }
 
 }  // namespace kivo::stress::oracle::detail
+
+namespace kivo::stress::oracle {
+
+TargetHeld::TargetHeld(const Element& target)
+    : state_(new State{&target, std::nullopt, std::nullopt}), previous_(detail::held) {
+  detail::held = state_.get();
+}
+
+TargetHeld::~TargetHeld() { detail::held = previous_; }
+
+}  // namespace kivo::stress::oracle

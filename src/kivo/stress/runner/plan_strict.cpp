@@ -194,7 +194,8 @@ std::optional<StressOperation> StrictPlanner::request(std::size_t kind, const El
   if (kind == kRefusal) {
     return refused_request(source, target, rng.gen_range_u32(0, kRefusalKinds), rng);
   }
-  const strict::Views views{strict::view_of(source), strict::view_of(target)};
+  if (!views_) views_.emplace(strict::Views{strict::view_of(source), strict::view_of(target)});
+  const strict::Views& views = *views_;
   switch (kind) {
     case kFaultPair: {
       auto pair = next_fitting(fault_pairs_,
@@ -239,6 +240,10 @@ std::optional<StressOperation> StrictPlanner::candidate(const Element& source,
 
 std::optional<PlannedOperation> StrictPlanner::plan(const Element& source, const Element& target,
                                                     Rng& rng) {
+  // The candidates are all weighed on the same documents, so what is read of them once serves
+  // every candidate.
+  const oracle::TargetHeld held(target);
+  views_.reset();
   std::optional<StressOperation> best;
   oracle::Expectation best_expected;
   std::uint64_t best_rarity = UINT64_MAX;
@@ -254,6 +259,7 @@ std::optional<PlannedOperation> StrictPlanner::plan(const Element& source, const
       best_rarity = rarity;
     }
   }
+  views_.reset();
   if (!best) return std::nullopt;
   coverage_.add(*best, best_expected.decisions);
   ExpectedOutcome expected{ExpectedOutcome::Success{}};

@@ -34,6 +34,7 @@ class StrictPlanner {
   std::optional<StressOperation> request(std::size_t kind, const Element& source,
                                          const Element& target, Rng& rng);
   std::uint32_t enabled_ = 0;
+  std::optional<strict::Views> views_;  // of the documents being planned on, once read
   DecisionCoverage coverage_;
   std::deque<strict::Combination> fault_pairs_;
   std::deque<strict::Combination> crossings_;
