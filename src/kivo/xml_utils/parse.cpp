@@ -97,7 +97,7 @@ class TreeBuilder {
       return;
     }
     // Built where it will stay until its parent closes, so it is moved once, not three times.
-    Element& element = children_.emplace_back().value.emplace<Element>();
+    Element& element = std::get<Element>(children_.emplace_back().value);
     ExpandedName name = split_name(raw_name);
     element.name = Name(name.local);
     if (name.has_uri) element.namespace_uri.emplace(name.uri);
