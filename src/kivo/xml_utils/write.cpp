@@ -218,17 +218,20 @@ class Emitter {
     attribute_value(value);
   }
 
-  // Escaping checks the characters on its way; unescaped text is checked apart.
+  // Appends character data, escaped by `Escape` when the settings ask for it; false when it is
+  // not XML text. Escaping checks the characters on its way, unescaped text is checked apart.
+  template <bool (*Escape)(std::string&, std::string_view)>
+  bool checked_characters(std::string_view text) {
+    if (config_.perform_escaping) return Escape(out_, text);
+    out_ += text;
+    return is_xml_text(text);
+  }
+
   void attribute_value(std::string_view value) {
     out_ += "=\"";
-    bool representable = true;
-    if (config_.perform_escaping) {
-      representable = append_escaped_attribute(out_, value);
-    } else {
-      representable = is_xml_text(value);
-      out_ += value;
+    if (!checked_characters<append_escaped_attribute>(value)) {
+      fail("Attribute value holds a character XML 1.0 cannot represent");
     }
-    if (!representable) fail("Attribute value holds a character XML 1.0 cannot represent");
     out_ += '"';
   }
 
@@ -311,14 +314,9 @@ class Emitter {
   }
 
   void text(std::string_view text) {
-    bool representable = true;
-    if (config_.perform_escaping) {
-      representable = append_escaped_text(out_, text);
-    } else {
-      representable = is_xml_text(text);
-      out_ += text;
+    if (!checked_characters<append_escaped_text>(text)) {
+      fail("Text holds a character XML 1.0 cannot represent");
     }
-    if (!representable) fail("Text holds a character XML 1.0 cannot represent");
   }
 
   // A carriage return cannot survive inside CDATA (readers turn it into a line feed),

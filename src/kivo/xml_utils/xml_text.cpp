@@ -30,6 +30,13 @@ std::size_t decode_multibyte(std::string_view text, std::size_t i, std::uint32_t
   return length;
 }
 
+// Length of the character at `i` when it is UTF-8 that XML 1.0 allows, or 0.
+std::size_t allowed_length(std::string_view text, std::size_t i) {
+  std::uint32_t cp = 0;
+  const std::size_t length = decode_utf8(text, i, cp);
+  return length != 0 && is_allowed_code_point(cp) ? length : 0;
+}
+
 constexpr std::string_view text_escape(char c) {
   switch (c) {
     case '&':
@@ -97,9 +104,8 @@ bool append_escaped(std::string& out, std::string_view text) {
         run = ++i;
         break;
       case ByteKind::Checked: {
-        std::uint32_t cp = byte;
-        const std::size_t length = byte < 0x80 ? 1 : decode_multibyte(text, i, cp);
-        if (length == 0 || !is_allowed_code_point(cp)) representable = false;
+        const std::size_t length = allowed_length(text, i);
+        representable = representable && length != 0;
         i += length == 0 ? 1 : length;
         break;
       }
@@ -127,9 +133,8 @@ bool is_xml_text(std::string_view text) {
       ++i;
       continue;
     }
-    std::uint32_t cp = c;
-    std::size_t length = c < 0x80 ? 1 : decode_multibyte(text, i, cp);
-    if (length == 0 || !is_allowed_code_point(cp)) return false;
+    const std::size_t length = allowed_length(text, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
