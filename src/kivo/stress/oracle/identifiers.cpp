@@ -17,7 +17,7 @@ void gather(const Element& element, const Name& attribute, std::vector<std::stri
 }
 
 struct Kind {
-  std::string_view attribute;
+  Name attribute;
   std::uint64_t fallback;
   Decision fallback_used;
 };
@@ -66,10 +66,11 @@ namespace {
 thread_local TargetHeld::State* held = nullptr;
 
 const InUse& in_use_of(const Element& target, const Kind& kind, std::optional<InUse>& fresh) {
-  const Name attribute(kind.attribute);
-  if (held == nullptr || held->target != &target) return fresh.emplace(in_use(target, attribute));
+  if (held == nullptr || held->target != &target) {
+    return fresh.emplace(in_use(target, kind.attribute));
+  }
   std::optional<InUse>& kept = kind.attribute == "uniqueId" ? held->unique_ids : held->id_hashes;
-  if (!kept) kept.emplace(in_use(target, attribute));
+  if (!kept) kept.emplace(in_use(target, kind.attribute));
   return *kept;
 }
 
@@ -86,7 +87,7 @@ IdMap fresh_values(const Element& subtree, const Element& target, const Kind& ki
   }
   std::uint64_t counter = used.largest.value_or(kind.fallback);
   std::vector<std::string> old_values;
-  gather(subtree, Name(kind.attribute), old_values);
+  gather(subtree, kind.attribute, old_values);
   // The values this copy takes are in use for its later ones too.
   std::unordered_set<std::string> taken;
   auto is_used = [&](const std::string& value) {
