@@ -190,12 +190,14 @@ void StrictPlanner::start_pair(Rng& rng) {
 }
 
 std::optional<StressOperation> StrictPlanner::request(std::size_t kind, const Element& source,
-                                                      const Element& target, Rng& rng) {
+                                                      const Element& target,
+                                                      std::optional<strict::Views>& read,
+                                                      Rng& rng) {
   if (kind == kRefusal) {
     return refused_request(source, target, rng.gen_range_u32(0, kRefusalKinds), rng);
   }
-  if (!views_) views_.emplace(strict::Views{strict::view_of(source), strict::view_of(target)});
-  const strict::Views& views = *views_;
+  if (!read) read.emplace(strict::Views{strict::view_of(source), strict::view_of(target)});
+  const strict::Views& views = *read;
   switch (kind) {
     case kFaultPair: {
       auto pair = next_fitting(fault_pairs_,
@@ -219,7 +221,9 @@ std::optional<StressOperation> StrictPlanner::request(std::size_t kind, const El
 }
 
 std::optional<StressOperation> StrictPlanner::candidate(const Element& source,
-                                                        const Element& target, Rng& rng) {
+                                                        const Element& target,
+                                                        std::optional<strict::Views>& views,
+                                                        Rng& rng) {
   std::uint32_t total = 0;
   for (std::size_t kind = 0; kind < std::size(kRequestKinds); ++kind) {
     if (enabled_ & (1u << kind)) total += kRequestKinds[kind].weight;
@@ -232,7 +236,7 @@ std::optional<StressOperation> StrictPlanner::candidate(const Element& source,
     roll -= kRequestKinds[kind].weight;
   }
   if (kind != kOrdinary) {
-    if (auto operation = request(kind, source, target, rng)) return operation;
+    if (auto operation = request(kind, source, target, views, rng)) return operation;
   }
   auto planned = plan_operation(source, target, rng);
   return planned ? std::optional(std::move(planned->operation)) : std::nullopt;
@@ -243,12 +247,12 @@ std::optional<PlannedOperation> StrictPlanner::plan(const Element& source, const
   // The candidates are all weighed on the same documents, so what is read of them once serves
   // every candidate.
   const oracle::TargetHeld held(target);
-  views_.reset();
+  std::optional<strict::Views> views;
   std::optional<StressOperation> best;
   oracle::Expectation best_expected;
   std::uint64_t best_rarity = UINT64_MAX;
   for (std::size_t i = 0; i < kCandidates; ++i) {
-    auto operation = candidate(source, target, rng);
+    auto operation = candidate(source, target, views, rng);
     if (!operation) continue;
     oracle::Expectation expected = oracle::expect(source, target, *operation);
     expected.decisions |= oracle::shape_decisions(source, target, *operation);
@@ -259,7 +263,6 @@ std::optional<PlannedOperation> StrictPlanner::plan(const Element& source, const
       best_rarity = rarity;
     }
   }
-  views_.reset();
   if (!best) return std::nullopt;
   coverage_.add(*best, best_expected.decisions);
   ExpectedOutcome expected{ExpectedOutcome::Success{}};

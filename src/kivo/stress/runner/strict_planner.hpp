@@ -30,11 +30,14 @@ class StrictPlanner {
   std::vector<std::uint64_t> decisions_made() const;
 
  private:
-  std::optional<StressOperation> candidate(const Element& source, const Element& target, Rng& rng);
+  // The first request of a slot that needs both documents' views reads them into `views` (`read`
+  // in `request`), and the slot's other requests take them from there.
+  std::optional<StressOperation> candidate(const Element& source, const Element& target,
+                                           std::optional<strict::Views>& views, Rng& rng);
   std::optional<StressOperation> request(std::size_t kind, const Element& source,
-                                         const Element& target, Rng& rng);
+                                         const Element& target, std::optional<strict::Views>& read,
+                                         Rng& rng);
   std::uint32_t enabled_ = 0;
-  std::optional<strict::Views> views_;  // of the documents being planned on, once read
   DecisionCoverage coverage_;
   std::deque<strict::Combination> fault_pairs_;
   std::deque<strict::Combination> crossings_;
